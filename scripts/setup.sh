@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what the station, its tests and its benchmarks need on Debian 12 (run as root).
+# Quiet and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
+  unixodbc-dev odbcinst tdsodbc
+  libzint-dev
+  cups cups-client printer-driver-cups-pdf
+  xvfb xdotool x11-utils imagemagick zbar-tools poppler-utils sqlite3
+  fonts-liberation2 fonts-crosextra-carlito fonts-wine fontconfig
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The window's designed fonts are Windows fonts; map them to installed metric-compatible ones.
+conf=/etc/fonts/conf.d/60-quillon-station-fonts.conf
+src="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/station-fonts.conf"
+if ! cmp -s "$src" "$conf" 2>/dev/null; then
+  install -m 0644 "$src" "$conf"
+  fc-cache -f >/dev/null 2>&1 || true
+fi

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <exception>
+
+// A failure that ends the running operation; its description is shown to the user as it stands.
+class Failure : public std::exception {
+public:
+    explicit Failure(QString description)
+        : m_description(std::move(description))
+        , m_utf8(m_description.toUtf8())
+    {
+    }
+    const QString& description() const noexcept { return m_description; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_description;
+    QByteArray m_utf8;
+};

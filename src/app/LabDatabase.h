@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/RowSet.h"
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+
+// The nine values of one barcode row, in the order Lab_Barcode_SaveMaster takes them.
+struct MasterRecord {
+    QString refNum;
+    QString idNum;
+    QString hospNum;
+    QString barcode;
+    QString itemId;
+    QString specimenId;
+    QString sectionId;
+    QString requestNum;
+    QString profileId;
+};
+
+// Everything the station asks of the laboratory database, on the one connection. Every operation
+// throws Failure with the database's own description when the statement fails. Values always
+// reach the database as the same text: no quote or other character can break a statement.
+class LabDatabase {
+public:
+    virtual ~LabDatabase() = default;
+
+    // Recent request numbers of the last 360 minutes by the database's clock, newest first,
+    // at most 50 distinct (RefNum, transdate) pairs. Columns RefNum, transdate.
+    virtual RowSet recentRequests() = 0;
+    // Exam rows of one request: HospNum, IdNum, RefNum, RequestNum, Exam, transdate, PatientName.
+    virtual RowSet requestExams(const QString& refNum) = 0;
+    // Lab_Barcode_GetRequests with a looked-up number and kind (3 or 2): one row per label;
+    // HospNum, PatientName, TransDate, RoomID, Age, Sex, Barcode, Instrument.
+    virtual RowSet getRequests(const QString& number, int kind) = 0;
+    // Lab_Barcode_GetRequests with a barcode text: RefNum, IDNum, HospNum, Barcode, ItemId,
+    // SpecimenId, RequestNum, ProfileId, SectionId, PatientName, Exam.
+    virtual RowSet getBarcodeRows(const QString& barcode) = 0;
+    virtual void saveMaster(const MasterRecord& record) = 0;
+    virtual QDateTime serverDate() = 0;
+    // serverTime is the text that LabStatements::serverTimeText made of the server's time.
+    virtual void saveDate(const QString& requestNum, const QString& itemId,
+                          const QString& sectionId, const QString& serverTime) = 0;
+
+    virtual void beginTransaction() = 0;
+    virtual void commitTransaction() = 0;
+    virtual void rollbackTransaction() = 0;
+};
