@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/LabDatabase.h"
+
+#include <QDateTime>
+#include <QString>
+
+// The SQL Server texts the station sends, each kept here exactly as the laboratory database
+// expects it. Every value is written as a literal between single quotes with each single quote
+// inside it doubled, so the procedures receive the value unchanged and nothing can end the
+// literal early.
+namespace LabStatements {
+
+// "'" + value with every "'" doubled + "'".
+QString literal(const QString& value);
+
+QString recentRequests();
+QString requestExams(const QString& refNum);
+// kind is 3 or 2 and is written as its one decimal digit.
+QString getRequests(const QString& number, int kind);
+QString getBarcodeRows(const QString& barcode);
+QString saveMaster(const MasterRecord& record);
+QString serverDate();
+QString saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
+                 const QString& serverTime);
+
+// The server time as a text that SQL Server reads the same way under every language and
+// DATEFORMAT setting: ISO 8601 "yyyy-MM-ddTHH:mm:ss.zzz", and at exactly midnight the date alone
+// as "yyyyMMdd".
+QString serverTimeText(const QDateTime& serverTime);
+
+} // namespace LabStatements

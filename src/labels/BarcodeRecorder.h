@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/LabDatabase.h"
+
+#include <QDateTime>
+#include <QString>
+
+// Records one printed barcode in the laboratory database: every row that
+// Lab_Barcode_GetRequests gives for the barcode text gets its master record and its date record,
+// all in one transaction, or none does.
+
+struct BarcodeRecording {
+    enum class Outcome {
+        Blank,      // the text was blank: nothing sent, no transaction
+        Recorded,   // committed
+        RolledBack, // a failure undid the transaction
+        UndoFailed, // a failure, and the rollback failed as well: the database may hold part
+    };
+    Outcome outcome = Outcome::Blank;
+    QString failure;     // the failure that ended the recording (RolledBack, UndoFailed)
+    QString undoFailure; // why the rollback failed (UndoFailed)
+
+    // For UndoFailed, the text the Print command shows in a warning box:
+    // "The database could not undo the recording of barcode <barcode>: <reason>"; otherwise empty.
+    QString undoFailureMessage(const QString& barcodeText) const;
+};
+
+// Records barcodeText. Blank (nothing but white space): empties barcodeText, sends nothing.
+// Committed: empties barcodeText. After a failure the transaction is rolled back, barcodeText is
+// left as it was, and the failure is in the result; nothing is thrown. Lets pending window
+// events run once per row while reading and once per row while saving.
+BarcodeRecording saveBarcodes(LabDatabase& database, QString& barcodeText);
+
+// The database server's current date and time. Throws Failure.
+QDateTime getServerDate(LabDatabase& database);
