@@ -1,0 +1,82 @@
+#include "app/DbConnection.h"
+
+#include "app/Failure.h"
+#include "app/LabDatabaseFactory.h"
+#include "app/OdbcConnectionString.h"
+#include "app/OdbcDrivers.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+
+DbConnection::~DbConnection() {
+    close();
+}
+
+bool DbConnection::open(const ConnectionSettings& settings) {
+    close();
+    m_failureReason.clear();
+    try {
+        if (settings.server.startsWith(embeddedServerPrefix))
+            openEmbedded(settings.server.mid(embeddedServerPrefix.size()));
+        else
+            openServer(settings);
+        m_lab = makeLabDatabase(QString(connectionName));
+        return true;
+    } catch (const Failure& failure) {
+        m_failureReason = failure.description();
+    } catch (const std::exception& error) {
+        m_failureReason = QString::fromLocal8Bit(error.what());
+    }
+    close();
+    return false;
+}
+
+void DbConnection::openEmbedded(const QString& path) {
+    // The SQLite driver would create an empty database for a path that does not exist.
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.isFile())
+        throw Failure(QStringLiteral("No lab database file at \"%1\".").arg(path));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QString(connectionName));
+    db.setDatabaseName(file.absoluteFilePath());
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        throw Failure(db.lastError().text());
+}
+
+void DbConnection::openServer(const ConnectionSettings& settings) {
+    const QString driver = OdbcConnectionString::chooseDriver(installedOdbcDrivers());
+    if (driver.isEmpty())
+        throw Failure(QStringLiteral("No SQL Server ODBC driver is installed."));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QString(connectionName));
+    db.setDatabaseName(OdbcConnectionString::build(settings, driver));
+    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
+                             .arg(loginTimeoutSeconds));
+    if (!db.open())
+        throw Failure(db.lastError().text());
+}
+
+bool DbConnection::isOpen() const {
+    return m_lab != nullptr && QSqlDatabase::database(QString(connectionName), false).isOpen();
+}
+
+void DbConnection::close() {
+    m_lab.reset();
+    if (QSqlDatabase::contains(QString(connectionName))) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(QString(connectionName), false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QString(connectionName));
+    }
+}
+
+LabDatabase& DbConnection::lab() {
+    if (!m_lab)
+        throw Failure(QStringLiteral("The database connection is not open."));
+    return *m_lab;
+}
+
+bool OpenConnection(DbConnection& connection) {
+    return connection.open(ReadConnectionSettings());
+}

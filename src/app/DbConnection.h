@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/ConnectionSettings.h"
+#include "app/LabDatabase.h"
+
+#include <QString>
+#include <memory>
+
+// The program's one database connection. It lives for the whole run; everything the station asks
+// of the laboratory database goes through lab() on it.
+class DbConnection {
+public:
+    static constexpr QLatin1StringView connectionName{"quillon"};
+    // Seconds the login may take before an unreachable or silent server counts as a failure.
+    static constexpr int loginTimeoutSeconds = 5;
+
+    DbConnection() = default;
+    ~DbConnection();
+    DbConnection(const DbConnection&) = delete;
+    DbConnection& operator=(const DbConnection&) = delete;
+
+    // Closes an open connection first, then opens one from the settings. Returns false on any
+    // failure; failureReason() then says why (for the IT staff; the user sees one message).
+    bool open(const ConnectionSettings& settings);
+    bool isOpen() const;
+    void close();
+    QString failureReason() const { return m_failureReason; }
+
+    // Valid only while the connection is open.
+    LabDatabase& lab();
+
+private:
+    void openEmbedded(const QString& path);
+    void openServer(const ConnectionSettings& settings);
+
+    std::unique_ptr<LabDatabase> m_lab;
+    QString m_failureReason;
+};
+
+// Opens `connection` from the stored settings (ReadConnectionSettings). True when it is open.
+bool OpenConnection(DbConnection& connection);
