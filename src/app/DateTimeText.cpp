@@ -6,13 +6,11 @@ namespace {
 const QString stationForm = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 }
 
-QString format(const QDateTime& value)
-{
+QString format(const QDateTime& value) {
     return value.isValid() ? value.toString(stationForm) : QString();
 }
 
-QDateTime parse(const QString& text)
-{
+QDateTime parse(const QString& text) {
     const QString t = text.trimmed();
     QDateTime value = QDateTime::fromString(t, stationForm);
     if (!value.isValid())
@@ -27,8 +25,7 @@ QDateTime parse(const QString& text)
     return value;
 }
 
-QString now()
-{
+QString now() {
     return format(QDateTime::currentDateTime());
 }
 

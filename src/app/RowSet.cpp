@@ -4,12 +4,9 @@
 
 RowSet::RowSet(QStringList columns, QList<QStringList> rows)
     : m_columns(std::move(columns))
-    , m_rows(std::move(rows))
-{
-}
+    , m_rows(std::move(rows)) {}
 
-int RowSet::columnIndex(const QString& name) const
-{
+int RowSet::columnIndex(const QString& name) const {
     for (int i = 0; i < m_columns.size(); ++i) {
         if (m_columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
             return i;
@@ -17,8 +14,7 @@ int RowSet::columnIndex(const QString& name) const
     return -1;
 }
 
-QString RowSet::value(int row, const QString& column) const
-{
+QString RowSet::value(int row, const QString& column) const {
     const int index = columnIndex(column);
     if (index < 0)
         throw Failure(QStringLiteral("The database result has no column \"%1\".").arg(column));
