@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <memory>
 
 // Builds and inspects reference laboratory database files (one SQLite file holding the
 // Laboratory and Build_File tables). For tests, benchmarks and the quillon-labdb tool.
@@ -88,6 +89,13 @@ public:
     QList<DateRecord> dateRecords() const;
 
 private:
+    struct Statements;
+    QStringList insertRequest(const LabRequest& request);
+    QString instrumentId(const QString& instrument);
+    QString nextRequestNum();
+
     QString m_connectionName;
+    std::unique_ptr<Statements> m_statements;
+    qint64 m_nextRequestNum = 0;
     int m_nextTrigger = 1;
 };

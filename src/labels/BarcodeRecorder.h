@@ -13,7 +13,7 @@ struct BarcodeRecording {
     enum class Outcome {
         Blank,      // the text was blank: nothing sent, no transaction
         Recorded,   // committed
-        RolledBack, // a failure undid the transaction
+        RolledBack, // a failure: rolled back, or no transaction could be begun
         UndoFailed, // a failure, and the rollback failed as well: the database may hold part
     };
     Outcome outcome = Outcome::Blank;

@@ -1,0 +1,91 @@
+#include "app/LabStatements.h"
+
+#include <QStringList>
+
+namespace LabStatements {
+
+QString literal(const QString& value) {
+    QString text = value;
+    text.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+QString recentRequests() {
+    return QStringLiteral(
+        "   select distinct top 50  "
+        "   A.RefNum as [RefNum],transdate  "
+        " from Laboratory..tbLabMaster A  "
+        "   left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId  "
+        " where RequestStatus = 'X' and B.Form <> 'P' and "
+        "     datediff(minute,A.Transdate,getdate())<360 order by transdate desc ");
+}
+
+QString requestExams(const QString& refNum) {
+    // The last piece opens the literal; the request number closes it.
+    static const QString head = QStringLiteral(
+        "   select  "
+        "   A.HospNum as [HospNum],  "
+        "   A.IdNum as [IdNum],  "
+        "   A.RefNum as [RefNum],  "
+        "   A.RequestNum as [RequestNum],  "
+        "   isnull(E.LabExam,'') as [Exam],a.transdate as transdate,  "
+        "   isnull(C.LastName,'')+', '+ isnull(C.FirstName,'')+' '+ isnull(C.MiddleName,'') as "
+        "[PatientName]  "
+        " from Laboratory..tbLabMaster A  "
+        "   left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId  "
+        "   left outer join Laboratory..vwPatientResultEntry C on A.HospNum=C.HospNum  "
+        "   left outer join Build_File..tbcolabprofileexams D on A.ItemId = D.ProfileId  "
+        "   inner join Laboratory..tbLabInstrumentExams LI on LI.ItemID = D.ExamId and LI.Active = "
+        "'1'  "
+        "   left outer join Build_File..tbcolabexam E on D.ExamId = E.LabexamId  "
+        "   left outer join Laboratory..tblabinstrumentdlhemaresult F on A.requestnum = "
+        "F.RequestNum  "
+        " where a.RefNum = '");
+    return head.chopped(1) + literal(refNum);
+}
+
+QString getRequests(const QString& number, int kind) {
+    return QStringLiteral("Laboratory..Lab_Barcode_GetRequests ") + literal(number) +
+           QLatin1Char(',') + QString::number(kind);
+}
+
+QString getBarcodeRows(const QString& barcode) {
+    return QStringLiteral("Laboratory..Lab_Barcode_GetRequests ") + literal(barcode);
+}
+
+namespace {
+QString call(const QString& procedure, const QStringList& values) {
+    QStringList literals;
+    literals.reserve(values.size());
+    for (const QString& value : values)
+        literals.append(literal(value));
+    return procedure + QLatin1Char(' ') + literals.join(QLatin1Char(','));
+}
+} // namespace
+
+QString saveMaster(const MasterRecord& r) {
+    // SectionId comes before RequestNum and ProfileId in the procedure's argument order.
+    return call(QStringLiteral("Laboratory..Lab_Barcode_SaveMaster"),
+                {r.refNum, r.idNum, r.hospNum, r.barcode, r.itemId, r.specimenId, r.sectionId,
+                 r.requestNum, r.profileId});
+}
+
+QString serverDate() {
+    return QStringLiteral("SELECT getdate() as serverdate");
+}
+
+QString saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
+                 const QString& serverTime) {
+    return call(QStringLiteral("Laboratory..Lab_Barcode_SaveDate"),
+                {requestNum, itemId, sectionId, serverTime, QStringLiteral("0"), QString()});
+}
+
+QString serverTimeText(const QDateTime& serverTime) {
+    // Both forms are read alike whatever the server's language or DATEFORMAT: the unseparated
+    // date, and ISO 8601 with the "T".
+    if (serverTime.time() == QTime(0, 0))
+        return serverTime.toString(QStringLiteral("yyyyMMdd"));
+    return serverTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+}
+
+} // namespace LabStatements

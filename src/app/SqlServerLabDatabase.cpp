@@ -1,0 +1,94 @@
+#include "app/SqlServerLabDatabase.h"
+
+#include "app/DateTimeText.h"
+#include "app/Failure.h"
+#include "app/LabStatements.h"
+#include "app/QueryReader.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+void throwIfFailed(bool done, const QSqlDatabase& database, const QString& what) {
+    if (done)
+        return;
+    const QString text = database.lastError().text().trimmed();
+    throw Failure(text.isEmpty() ? QStringLiteral("The database could not %1.").arg(what) : text);
+}
+} // namespace
+
+SqlServerLabDatabase::SqlServerLabDatabase(QString connectionName)
+    : m_connectionName(std::move(connectionName)) {}
+
+QSqlDatabase SqlServerLabDatabase::database() const {
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+RowSet SqlServerLabDatabase::rows(const QString& text) {
+    QSqlQuery query = QueryReader::execText(database(), text);
+    return QueryReader::readAll(query);
+}
+
+void SqlServerLabDatabase::execute(const QString& text) {
+    QSqlQuery query = QueryReader::execText(database(), text);
+    QueryReader::drain(query);
+}
+
+RowSet SqlServerLabDatabase::recentRequests() {
+    return rows(LabStatements::recentRequests());
+}
+
+RowSet SqlServerLabDatabase::requestExams(const QString& refNum) {
+    return rows(LabStatements::requestExams(refNum));
+}
+
+RowSet SqlServerLabDatabase::getRequests(const QString& number, int kind) {
+    return rows(LabStatements::getRequests(number, kind));
+}
+
+RowSet SqlServerLabDatabase::getBarcodeRows(const QString& barcode) {
+    return rows(LabStatements::getBarcodeRows(barcode));
+}
+
+void SqlServerLabDatabase::saveMaster(const MasterRecord& record) {
+    execute(LabStatements::saveMaster(record));
+}
+
+QDateTime SqlServerLabDatabase::serverDate() {
+    QSqlQuery query = QueryReader::execText(database(), LabStatements::serverDate());
+    if (!QueryReader::toFirstRowResult(query) || !query.next())
+        throw Failure(QStringLiteral("The database server did not tell its time."));
+    const int column = query.record().indexOf(QStringLiteral("serverdate"));
+    if (column < 0)
+        throw Failure(QStringLiteral("The database result has no column \"serverdate\"."));
+    const QVariant value = query.value(column);
+    query.finish();
+    QDateTime time = value.metaType().id() == QMetaType::QDateTime
+                         ? value.toDateTime()
+                         : DateTimeText::parse(value.toString());
+    if (!time.isValid())
+        throw Failure(QStringLiteral("The database server's time \"%1\" is not a date and time.")
+                          .arg(value.toString()));
+    return time;
+}
+
+void SqlServerLabDatabase::saveDate(const QString& requestNum, const QString& itemId,
+                                    const QString& sectionId, const QString& serverTime) {
+    execute(LabStatements::saveDate(requestNum, itemId, sectionId, serverTime));
+}
+
+void SqlServerLabDatabase::beginTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.transaction(), db, QStringLiteral("begin a transaction"));
+}
+
+void SqlServerLabDatabase::commitTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.commit(), db, QStringLiteral("commit the transaction"));
+}
+
+void SqlServerLabDatabase::rollbackTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.rollback(), db, QStringLiteral("roll the transaction back"));
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/LabDatabase.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The laboratory database on SQL Server (QODBC): sends the LabStatements texts as they stand on
+// the named connection and reads every result whole.
+class SqlServerLabDatabase : public LabDatabase {
+public:
+    explicit SqlServerLabDatabase(QString connectionName);
+
+    RowSet recentRequests() override;
+    RowSet requestExams(const QString& refNum) override;
+    RowSet getRequests(const QString& number, int kind) override;
+    RowSet getBarcodeRows(const QString& barcode) override;
+    void saveMaster(const MasterRecord& record) override;
+    QDateTime serverDate() override;
+    void saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
+                  const QString& serverTime) override;
+
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
+private:
+    QSqlDatabase database() const;
+    RowSet rows(const QString& text);
+    void execute(const QString& text);
+
+    QString m_connectionName;
+};

@@ -1,0 +1,231 @@
+#include "app/SqliteLabDatabase.h"
+
+#include "app/Failure.h"
+#include "app/QueryReader.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+using QueryReader::boundText;
+
+namespace {
+
+const QString storedTimeForm = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+
+// The same patient name the SQL Server queries compose: "Last, First Middle", null parts empty.
+#define PATIENT_NAME(p)                                                                            \
+    "ifnull(" p ".LastName,'') || ', ' || ifnull(" p ".FirstName,'') || ' ' || "                   \
+    "ifnull(" p ".MiddleName,'')"
+
+// datediff(minute, Transdate, now) < 360 counts minute boundaries: it holds exactly for the
+// times from the start of the minute 359 minutes before the current one. Transdate is stored as
+// "yyyy-MM-dd HH:mm:ss", so the bound is compared as text and the index on Transdate serves it.
+const QString recentRequestsSql = QStringLiteral(
+    "SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate"
+    " FROM tbLabMaster A"
+    " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId"
+    " WHERE A.RequestStatus = 'X' AND B.Form <> 'P'"
+    " AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
+    " ORDER BY transdate DESC, RefNum DESC LIMIT 50");
+
+const QString requestExamsSql = QStringLiteral(
+    "SELECT A.HospNum AS HospNum, A.IdNum AS IdNum, A.RefNum AS RefNum,"
+    " A.RequestNum AS RequestNum, ifnull(E.LabExam, '') AS Exam, A.Transdate AS "
+    "transdate, " PATIENT_NAME(
+        "C") " AS PatientName"
+             " FROM tbLabMaster A"
+             " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId"
+             " LEFT OUTER JOIN vwPatientResultEntry C ON A.HospNum = C.HospNum"
+             " LEFT OUTER JOIN tbcolabprofileexams D ON A.ItemId = D.ProfileId"
+             " INNER JOIN tbLabInstrumentExams LI ON LI.ItemID = D.ExamId AND LI.Active = '1'"
+             " LEFT OUTER JOIN tbcolabexam E ON D.ExamId = E.LabexamId"
+             " LEFT OUTER JOIN tblabinstrumentdlhemaresult F ON A.RequestNum = F.RequestNum"
+             " WHERE A.RefNum = ?"
+             " ORDER BY A.rowid, D.rowid, LI.rowid, F.rowid");
+
+// One row per distinct barcode among the items found by the key column, the first item of each
+// barcode giving its instrument, in the order the items were entered.
+QString labelsSql(const char* keyColumn) {
+    return QStringLiteral(
+               "WITH hits AS (SELECT rowid AS rid, HospNum, Transdate, Barcode, InstrumentId"
+               " FROM tbLabMaster WHERE ") +
+           QLatin1String(keyColumn) +
+           QStringLiteral(
+               " = ?),"
+               " labels AS (SELECT *, row_number() OVER (PARTITION BY Barcode ORDER BY rid) AS k"
+               " FROM hits)"
+               " SELECT L.HospNum AS HospNum, " PATIENT_NAME(
+                   "P") " AS PatientName,"
+                        " L.Transdate AS TransDate, P.RoomID AS RoomID, P.Age AS Age, P.Sex AS Sex,"
+                        " L.Barcode AS Barcode, I.Instrument AS Instrument"
+                        " FROM labels L"
+                        " LEFT OUTER JOIN tbLabPatient P ON P.HospNum = L.HospNum"
+                        " LEFT OUTER JOIN tbLabInstrument I ON I.InstrumentId = L.InstrumentId"
+                        " WHERE L.k = 1 ORDER BY L.rid");
+}
+
+const QString barcodeRowsSql = QStringLiteral(
+    "SELECT A.RefNum AS RefNum, A.IdNum AS IDNum, A.HospNum AS HospNum, A.Barcode AS Barcode,"
+    " A.ItemId AS ItemId, A.SpecimenId AS SpecimenId, A.RequestNum AS RequestNum,"
+    " A.ProfileId AS ProfileId, A.SectionId AS SectionId, " PATIENT_NAME(
+        "P") " AS PatientName,"
+             " ifnull(E.LabExam, '') AS Exam"
+             " FROM tbLabMaster A"
+             " LEFT OUTER JOIN tbLabPatient P ON P.HospNum = A.HospNum"
+             " LEFT OUTER JOIN tbcolabexam E ON E.LabexamId = A.ItemId"
+             " WHERE A.Barcode = ? ORDER BY A.rowid");
+
+#undef PATIENT_NAME
+
+const QString saveMasterSql = QStringLiteral(
+    "INSERT INTO tbLabBarcodeMaster (RefNum, IDNum, HospNum, Barcode, ItemId, SpecimenId,"
+    " SectionId, RequestNum, ProfileId, RecordedAt)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime'))");
+
+const QString saveDateSql = QStringLiteral(
+    "INSERT INTO tbLabBarcodeDate (RequestNum, ItemId, SectionId, ServerTime, StatusFlag,"
+    " Remarks, RecordedAt)"
+    " VALUES (?, ?, ?, ?, ?, ?, strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime'))");
+
+const QString serverDateSql =
+    QStringLiteral("SELECT strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime') AS serverdate");
+
+// The date-time texts SQL Server reads whatever its language: those LabStatements writes, plus
+// the station's own form.
+QDateTime parseServerTime(const QString& text) {
+    QDateTime time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+    if (!time.isValid())
+        time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    if (!time.isValid())
+        time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!time.isValid()) {
+        const QDate day = QDate::fromString(text, QStringLiteral("yyyyMMdd"));
+        if (day.isValid())
+            time = QDateTime(day, QTime(0, 0));
+    }
+    return time;
+}
+
+void throwIfFailed(bool done, const QSqlDatabase& database, const QString& what) {
+    if (done)
+        return;
+    const QString text = database.lastError().text().trimmed();
+    throw Failure(text.isEmpty() ? QStringLiteral("The database could not %1.").arg(what) : text);
+}
+
+} // namespace
+
+SqliteLabDatabase::SqliteLabDatabase(QString connectionName)
+    : m_connectionName(std::move(connectionName)) {}
+
+QStringList SqliteLabDatabase::requiredTables() {
+    return {QStringLiteral("tbLabMaster"),          QStringLiteral("tbLabPatient"),
+            QStringLiteral("vwPatientResultEntry"), QStringLiteral("tbLabInstrument"),
+            QStringLiteral("tbLabInstrumentExams"), QStringLiteral("tblabinstrumentdlhemaresult"),
+            QStringLiteral("tbLabBarcodeMaster"),   QStringLiteral("tbLabBarcodeDate"),
+            QStringLiteral("tbcolabexam"),          QStringLiteral("tbcolabprofileexams")};
+}
+
+void SqliteLabDatabase::checkSchema(const QSqlDatabase& database) {
+    const QString file = database.databaseName();
+    QStringList present;
+    try {
+        QSqlQuery query = QueryReader::execText(
+            database,
+            QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'view')"));
+        const RowSet names = QueryReader::readAll(query);
+        for (int i = 0; i < names.rowCount(); ++i)
+            present.append(names.value(i, QStringLiteral("name")));
+    } catch (const Failure& failure) {
+        throw Failure(
+            QStringLiteral("%1 is not a laboratory database: %2").arg(file, failure.description()));
+    }
+    QStringList missing;
+    for (const QString& table : requiredTables()) {
+        if (!present.contains(table, Qt::CaseInsensitive))
+            missing.append(table);
+    }
+    if (!missing.isEmpty())
+        throw Failure(QStringLiteral("%1 is not a laboratory database: it has no %2.")
+                          .arg(file, missing.join(QStringLiteral(", "))));
+}
+
+QSqlDatabase SqliteLabDatabase::database() const {
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+RowSet SqliteLabDatabase::rows(const QString& text, const QVariantList& values) {
+    QSqlQuery query = QueryReader::execBound(database(), text, values);
+    return QueryReader::readAll(query);
+}
+
+void SqliteLabDatabase::execute(const QString& text, const QVariantList& values) {
+    QSqlQuery query = QueryReader::execBound(database(), text, values);
+    QueryReader::drain(query);
+}
+
+RowSet SqliteLabDatabase::recentRequests() {
+    return rows(recentRequestsSql, {});
+}
+
+RowSet SqliteLabDatabase::requestExams(const QString& refNum) {
+    return rows(requestExamsSql, {boundText(refNum)});
+}
+
+RowSet SqliteLabDatabase::getRequests(const QString& number, int kind) {
+    static const QString byRefNum = labelsSql("RefNum");
+    static const QString byBarcode = labelsSql("Barcode");
+    const QString& first = kind == 2 ? byBarcode : byRefNum;
+    const QString& second = kind == 2 ? byRefNum : byBarcode;
+    RowSet found = rows(first, {boundText(number)});
+    if (found.isEmpty())
+        found = rows(second, {boundText(number)});
+    return found;
+}
+
+RowSet SqliteLabDatabase::getBarcodeRows(const QString& barcode) {
+    return rows(barcodeRowsSql, {boundText(barcode)});
+}
+
+void SqliteLabDatabase::saveMaster(const MasterRecord& r) {
+    execute(saveMasterSql,
+            {boundText(r.refNum), boundText(r.idNum), boundText(r.hospNum), boundText(r.barcode),
+             boundText(r.itemId), boundText(r.specimenId), boundText(r.sectionId),
+             boundText(r.requestNum), boundText(r.profileId)});
+}
+
+QDateTime SqliteLabDatabase::serverDate() {
+    const RowSet result = rows(serverDateSql, {});
+    const QString text = result.value(0, QStringLiteral("serverdate"));
+    const QDateTime time = QDateTime::fromString(text, storedTimeForm);
+    if (!time.isValid())
+        throw Failure(
+            QStringLiteral("The database's time \"%1\" is not a date and time.").arg(text));
+    return time;
+}
+
+void SqliteLabDatabase::saveDate(const QString& requestNum, const QString& itemId,
+                                 const QString& sectionId, const QString& serverTime) {
+    const QDateTime time = parseServerTime(serverTime);
+    if (!time.isValid())
+        throw Failure(QStringLiteral("Conversion failed when converting date and/or time from "
+                                     "character string \"%1\".")
+                          .arg(serverTime));
+    execute(saveDateSql, {boundText(requestNum), boundText(itemId), boundText(sectionId),
+                          time.toString(storedTimeForm), QStringLiteral("0"), QStringLiteral("")});
+}
+
+void SqliteLabDatabase::beginTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.transaction(), db, QStringLiteral("begin a transaction"));
+}
+
+void SqliteLabDatabase::commitTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.commit(), db, QStringLiteral("commit the transaction"));
+}
+
+void SqliteLabDatabase::rollbackTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.rollback(), db, QStringLiteral("roll the transaction back"));
+}

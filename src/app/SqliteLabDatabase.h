@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/LabDatabase.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// The laboratory database as one SQLite file (QSQLITE) with the reference schema, its tables
+// unqualified. SQLite has no procedures: Lab_Barcode_GetRequests, Lab_Barcode_SaveMaster,
+// Lab_Barcode_SaveDate and the server clock are statements over those tables, every value bound.
+class SqliteLabDatabase : public LabDatabase {
+public:
+    explicit SqliteLabDatabase(QString connectionName);
+
+    // The tables and views a lab database file must have.
+    static QStringList requiredTables();
+    // Throws Failure unless the open connection's file has every required table.
+    static void checkSchema(const QSqlDatabase& database);
+
+    RowSet recentRequests() override;
+    RowSet requestExams(const QString& refNum) override;
+    // Kind 3: the number is a request number (RefNum); when no request has it, a label barcode.
+    // Kind 2: a label barcode first, a request number second. One row per distinct barcode.
+    RowSet getRequests(const QString& number, int kind) override;
+    RowSet getBarcodeRows(const QString& barcode) override;
+    void saveMaster(const MasterRecord& record) override;
+    // The file's local clock, to the millisecond.
+    QDateTime serverDate() override;
+    // serverTime must be a date and time SQL Server would read (the LabStatements forms, or the
+    // station's form); it is stored as "yyyy-MM-dd HH:mm:ss.zzz".
+    void saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
+                  const QString& serverTime) override;
+
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
+private:
+    QSqlDatabase database() const;
+    RowSet rows(const QString& text, const QVariantList& values);
+    void execute(const QString& text, const QVariantList& values);
+
+    QString m_connectionName;
+};
