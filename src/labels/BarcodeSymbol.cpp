@@ -1,0 +1,93 @@
+#include "labels/BarcodeSymbol.h"
+
+#include "app/Failure.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <zint.h>
+
+void ZintSymbolDeleter::operator()(zint_symbol* symbol) const noexcept {
+    ZBarcode_Delete(symbol);
+}
+
+namespace {
+
+// "Code 128", "code_128" and "BARCODE_CODE128" all become "CODE128".
+QString normalisedName(const QString& name) {
+    QString upper = name.toUpper();
+    upper.remove(QRegularExpression(QStringLiteral("[^A-Z0-9]")));
+    if (upper.startsWith(QLatin1String("BARCODE")) && upper.size() > 7)
+        upper.remove(0, 7);
+    return upper;
+}
+
+const QHash<QString, int>& symbologiesByName() {
+    static const QHash<QString, int> table = [] {
+        QHash<QString, int> names;
+        for (int id = 1; id < 256; ++id) {
+            if (!ZBarcode_ValidID(id))
+                continue;
+            char name[32] = {};
+            if (ZBarcode_BarcodeName(id, name) != 0)
+                continue;
+            names.insert(normalisedName(QString::fromLatin1(name)), id);
+        }
+        return names;
+    }();
+    return table;
+}
+
+} // namespace
+
+int BarcodeSymbol::symbologyByName(const QString& name) {
+    return symbologiesByName().value(normalisedName(name), 0);
+}
+
+QString BarcodeSymbol::symbologyName(int symbology) {
+    char name[32] = {};
+    if (ZBarcode_BarcodeName(symbology, name) != 0)
+        return QString::number(symbology);
+    QString text = QString::fromLatin1(name);
+    if (text.startsWith(QLatin1String("BARCODE_")))
+        text.remove(0, 8);
+    return text;
+}
+
+bool BarcodeSymbol::isDrawable(int symbology) {
+    return symbology != BARCODE_MAXICODE;
+}
+
+BarcodeSymbol BarcodeSymbol::encode(int symbology, const QString& text, bool quietZones) {
+    const ZintSymbolPtr symbol(ZBarcode_Create());
+    if (!symbol)
+        throw Failure(QStringLiteral("The barcode library is out of memory."));
+    symbol->symbology = symbology;
+    symbol->input_mode = UNICODE_MODE;
+    symbol->show_hrt = 0; // symbol->text is still filled; the renderer draws the line itself
+    symbol->scale = 0.5f; // one vector unit per module
+    symbol->output_options |= quietZones ? BARCODE_QUIET_ZONES : BARCODE_NO_QUIET_ZONES;
+
+    const QByteArray data = text.toUtf8();
+    int status =
+        ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(data.constData()),
+                        static_cast<int>(data.size()));
+    if (status < ZINT_ERROR)
+        status = ZBarcode_Buffer_Vector(symbol.get(), 0);
+    if (status >= ZINT_ERROR || !symbol->vector) {
+        QString reason = QString::fromUtf8(symbol->errtxt);
+        reason.remove(QRegularExpression(QStringLiteral("^(Error|Warning) \\d+: ")));
+        throw Failure(QStringLiteral("The barcode text \"%1\" cannot be printed as %2: %3.")
+                          .arg(text, symbologyName(symbology), reason));
+    }
+
+    BarcodeSymbol result;
+    result.m_size = QSizeF(symbol->vector->width, symbol->vector->height);
+    for (const zint_vector_rect* rect = symbol->vector->rectangles; rect; rect = rect->next) {
+        if (rect->colour != -1 && rect->colour != 7) // foreground or black only
+            continue;
+        result.m_bars.emplace_back(rect->x, rect->y, rect->width, rect->height);
+    }
+    result.m_humanReadable = QString::fromUtf8(reinterpret_cast<const char*>(symbol->text));
+    result.m_fixedRatio = ZBarcode_Cap(symbology, ZINT_CAP_FIXED_RATIO) != 0;
+    return result;
+}

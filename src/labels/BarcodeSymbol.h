@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <memory>
+#include <vector>
+
+struct zint_symbol;
+
+// Every zint_symbol is owned by one of these, so it is freed on every path.
+struct ZintSymbolDeleter {
+    void operator()(zint_symbol* symbol) const noexcept;
+};
+using ZintSymbolPtr = std::unique_ptr<zint_symbol, ZintSymbolDeleter>;
+
+// A barcode encoded by zint, measured in modules (X-dimensions) so that it can be drawn with
+// modules of a whole number of printer dots.
+class BarcodeSymbol {
+public:
+    // The zint symbology number for a name such as "CODE128", "Code 128" or "BARCODE_CODE128";
+    // 0 when zint knows no such name.
+    static int symbologyByName(const QString& name);
+    static QString symbologyName(int symbology);
+    // Symbologies whose output is not made of rectangles (MaxiCode) cannot be drawn.
+    static bool isDrawable(int symbology);
+
+    // Throws Failure when zint cannot encode the text in the symbology.
+    static BarcodeSymbol encode(int symbology, const QString& text, bool quietZones);
+
+    // Size of the whole symbol, quiet zones included, in modules.
+    QSizeF size() const { return m_size; }
+    // The dark modules, in modules from the symbol's top left corner.
+    const std::vector<QRectF>& bars() const { return m_bars; }
+    // The text zint gives for the human-readable line (check digits included where shown).
+    const QString& humanReadable() const { return m_humanReadable; }
+    // Square modules (2D matrix codes) rather than bars that stretch to any height.
+    bool fixedRatio() const { return m_fixedRatio; }
+
+private:
+    QSizeF m_size;
+    std::vector<QRectF> m_bars;
+    QString m_humanReadable;
+    bool m_fixedRatio = false;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "labels/ReportEngine.h"
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+#include <functional>
+#include <memory>
+
+// Label report printing: fills the label template beside the executable with a label's seven
+// values and prints it once per copy, with no dialog. ActiveReport holds the report between
+// prepareReport() and presentReport(); it is empty between labels.
+class LabelPrinting {
+public:
+    // Shows ActiveReport in the report viewer window and returns when the window has closed.
+    // Window code registers it (frmReportViewer); this library has no windows.
+    using Viewer = std::function<void(LabelPrinting& printing, bool showGroupTree,
+                                      const QString& caption, bool directPrint)>;
+
+    LabelPrinting();
+
+    // The executable's folder + "/LabBarcodeLabel.rpt", unless a test set another.
+    const QString& templatePath() const { return m_templatePath; }
+    void setTemplatePath(const QString& path) { m_templatePath = path; }
+    void setViewer(Viewer viewer) { m_viewer = std::move(viewer); }
+
+    // One complete print run per copy: the template is opened, filled and printed again for
+    // each. Copies below 1 print nothing. ageSex is already joined ("42/F", "/" when both are
+    // empty). Throws Failure; the copies not yet printed are then not printed.
+    void printBarcodeLabel(const QString& barcode, const QString& patientName,
+                           const QString& hospNum, const QString& instrument,
+                           const QString& transDate, const QString& roomId, const QString& ageSex,
+                           qint16 copies);
+
+    // Opens the template into ActiveReport, titles it "Quillon" and gives its parameter fields
+    // the values by position: value 1 to the first field, and so on, as far as both reach.
+    void prepareReport(const QString& path, const QStringList& values);
+
+    // Direct print: prints ActiveReport with no dialog and releases it. Otherwise shows it in
+    // the report viewer window, which releases it when it closes.
+    void presentReport(bool showGroupTree, const QString& caption, bool directPrint);
+
+    Report* activeReport() const { return m_activeReport.get(); }
+    void releaseActiveReport() { m_activeReport.reset(); }
+
+    static QString reportTitle() { return QStringLiteral("Quillon"); }
+    static QString printCaption() { return QStringLiteral("Print Barcode Sticker"); }
+
+private:
+    QString m_templatePath;
+    std::unique_ptr<Report> m_activeReport;
+    Viewer m_viewer;
+};

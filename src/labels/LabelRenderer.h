@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class LabelTemplate;
+class QPagedPaintDevice;
+class QPainter;
+
+// Draws a filled label template with QPainter, so the same code prints to a QPrinter, writes a
+// PDF through QPdfWriter and paints the on-screen preview. Barcode modules are whole device dots.
+class LabelRenderer {
+public:
+    // Gives the device a page of the label's size with no margins.
+    static void preparePage(QPagedPaintDevice& device, const LabelTemplate& label);
+
+    // Draws the label with its top left corner at the device's origin. values[i] is the current
+    // value of parameter field i; a field without a value prints as the empty text. Throws Failure
+    // when a barcode cannot be encoded or does not fit its box at the device's resolution.
+    static void render(QPainter& painter, const LabelTemplate& label, const QStringList& values,
+                       const QString& title);
+};

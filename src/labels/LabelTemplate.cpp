@@ -1,0 +1,296 @@
+#include "labels/LabelTemplate.h"
+
+#include "app/Failure.h"
+#include "labels/BarcodeSymbol.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+namespace {
+
+const QString defaultFamily = QStringLiteral("Arial");
+constexpr double tolerance = 0.001; // mm, for boxes that end exactly on the label's edge
+
+// Reads one JSON object of the template, naming the file and the item in every complaint.
+class Reader {
+public:
+    Reader(QString fileName, QString context, QJsonObject object)
+        : m_fileName(std::move(fileName))
+        , m_context(std::move(context))
+        , m_object(std::move(object)) {}
+
+    [[noreturn]] void fail(const QString& what) const {
+        throw Failure(QStringLiteral("The label template \"%1\" is wrong: %2%3.")
+                          .arg(m_fileName,
+                               m_context.isEmpty() ? QString() : m_context + QStringLiteral(": "),
+                               what));
+    }
+
+    void allowOnly(std::initializer_list<QLatin1String> keys) const {
+        for (const QString& key : m_object.keys()) {
+            if (key == QLatin1String("comment"))
+                continue;
+            if (std::find(keys.begin(), keys.end(), key) == keys.end())
+                fail(QStringLiteral("unknown setting \"%1\"").arg(key));
+        }
+    }
+
+    bool has(QLatin1String key) const { return m_object.contains(key); }
+    QJsonValue value(QLatin1String key) const { return m_object.value(key); }
+
+    double number(QLatin1String key, std::optional<double> fallback, double minimum,
+                  bool aboveMinimum) const {
+        const QJsonValue v = m_object.value(key);
+        if (v.isUndefined()) {
+            if (!fallback)
+                fail(QStringLiteral("\"%1\" is missing").arg(key));
+            return *fallback;
+        }
+        const double n = v.toDouble(-1e300);
+        if (!v.isDouble() || n < minimum || (aboveMinimum && n <= minimum))
+            fail(QStringLiteral("\"%1\" must be a number %2 %3")
+                     .arg(key,
+                          aboveMinimum ? QStringLiteral("above") : QStringLiteral("of at least"),
+                          QString::number(minimum)));
+        return n;
+    }
+
+    QString text(QLatin1String key, const QString& fallback) const {
+        const QJsonValue v = m_object.value(key);
+        if (v.isUndefined())
+            return fallback;
+        if (!v.isString())
+            fail(QStringLiteral("\"%1\" must be a text in double quotes").arg(key));
+        return v.toString();
+    }
+
+    bool flag(QLatin1String key, bool fallback) const {
+        const QJsonValue v = m_object.value(key);
+        if (v.isUndefined())
+            return fallback;
+        if (!v.isBool())
+            fail(QStringLiteral("\"%1\" must be true or false").arg(key));
+        return v.toBool();
+    }
+
+    LabelAlign align(LabelAlign fallback) const {
+        const QString a = text(QLatin1String("align"), QString());
+        if (a.isEmpty() && !has(QLatin1String("align")))
+            return fallback;
+        if (a == QLatin1String("left"))
+            return LabelAlign::Left;
+        if (a == QLatin1String("center") || a == QLatin1String("centre"))
+            return LabelAlign::Center;
+        if (a == QLatin1String("right"))
+            return LabelAlign::Right;
+        fail(QStringLiteral("\"align\" must be \"left\", \"center\" or \"right\", not \"%1\"")
+                 .arg(a));
+    }
+
+    LabelFont font(const QString& family, double size) const {
+        LabelFont f;
+        f.family = text(QLatin1String("font"), family);
+        if (f.family.trimmed().isEmpty())
+            fail(QStringLiteral("\"font\" must name a font family"));
+        f.size = number(QLatin1String("size"), size, 0, true);
+        f.bold = flag(QLatin1String("bold"), false);
+        return f;
+    }
+
+    QRectF box(QSizeF label) const {
+        const double x = number(QLatin1String("x"), std::nullopt, 0, false);
+        const double y = number(QLatin1String("y"), std::nullopt, 0, false);
+        const double width = number(QLatin1String("width"), std::nullopt, 0, true);
+        const double height = number(QLatin1String("height"), std::nullopt, 0, true);
+        const QRectF r(x, y, width, height);
+        if (r.right() > label.width() + tolerance || r.bottom() > label.height() + tolerance)
+            fail(QStringLiteral("the box reaches beyond the %1 x %2 mm label")
+                     .arg(label.width())
+                     .arg(label.height()));
+        return r;
+    }
+
+    // The item's content: fixed "text", a parameter "field" or the report "title".
+    LabelContent content(const QStringList& fields, bool titleAllowed) const {
+        const int sources = int(has(QLatin1String("text"))) + int(has(QLatin1String("field"))) +
+                            int(titleAllowed && has(QLatin1String("title")));
+        const QString choices = titleAllowed ? QStringLiteral("\"text\", \"field\" or \"title\"")
+                                             : QStringLiteral("\"text\" or \"field\"");
+        if (sources != 1)
+            fail(QStringLiteral("give exactly one of %1").arg(choices));
+        LabelContent c;
+        if (has(QLatin1String("text"))) {
+            c.source = LabelContent::Source::Fixed;
+            c.text = text(QLatin1String("text"), QString());
+        } else if (has(QLatin1String("field"))) {
+            c.source = LabelContent::Source::Field;
+            const QString name = text(QLatin1String("field"), QString());
+            c.field = static_cast<int>(fields.indexOf(name));
+            if (c.field < 0)
+                fail(
+                    QStringLiteral("\"field\" names \"%1\", which is not among the \"fields\" (%2)")
+                        .arg(name, fields.join(QStringLiteral(", "))));
+        } else {
+            if (!flag(QLatin1String("title"), false))
+                fail(QStringLiteral("\"title\" can only be true"));
+            c.source = LabelContent::Source::Title;
+        }
+        return c;
+    }
+
+private:
+    QString m_fileName;
+    QString m_context;
+    QJsonObject m_object;
+};
+
+LabelText readText(const Reader& r, const LabelTemplate& t, const QString& family) {
+    r.allowOnly({QLatin1String("type"), QLatin1String("x"), QLatin1String("y"),
+                 QLatin1String("width"), QLatin1String("height"), QLatin1String("text"),
+                 QLatin1String("field"), QLatin1String("title"), QLatin1String("prefix"),
+                 QLatin1String("font"), QLatin1String("size"), QLatin1String("bold"),
+                 QLatin1String("align")});
+    LabelText item;
+    item.content = r.content(t.fields, true);
+    item.prefix = r.text(QLatin1String("prefix"), QString());
+    item.font = r.font(family, 7);
+    item.align = r.align(LabelAlign::Left);
+    item.box = r.box(t.size);
+    return item;
+}
+
+LabelBarcode readBarcode(const Reader& r, const LabelTemplate& t, const QString& family) {
+    r.allowOnly({QLatin1String("type"), QLatin1String("x"), QLatin1String("y"),
+                 QLatin1String("width"), QLatin1String("height"), QLatin1String("text"),
+                 QLatin1String("field"), QLatin1String("symbology"), QLatin1String("humanReadable"),
+                 QLatin1String("quietZones"), QLatin1String("font"), QLatin1String("size"),
+                 QLatin1String("bold"), QLatin1String("align")});
+    LabelBarcode item;
+    item.content = r.content(t.fields, false);
+    const QString name = r.text(QLatin1String("symbology"), QStringLiteral("CODE128"));
+    item.symbology = BarcodeSymbol::symbologyByName(name);
+    if (item.symbology == 0)
+        r.fail(QStringLiteral("\"symbology\" \"%1\" is not a barcode kind the barcode library "
+                              "knows; use a name such as \"CODE128\", \"CODE39\" or \"DATAMATRIX\"")
+                   .arg(name));
+    if (!BarcodeSymbol::isDrawable(item.symbology))
+        r.fail(QStringLiteral("the symbology \"%1\" cannot be printed on labels").arg(name));
+    item.symbologyName = BarcodeSymbol::symbologyName(item.symbology);
+    item.humanReadable = r.flag(QLatin1String("humanReadable"), true);
+    item.quietZones = r.flag(QLatin1String("quietZones"), true);
+    item.font = r.font(family, 6);
+    item.align = r.align(LabelAlign::Center);
+    item.box = r.box(t.size);
+    return item;
+}
+
+LabelLine readLine(const Reader& r, const LabelTemplate& t) {
+    r.allowOnly({QLatin1String("type"), QLatin1String("x1"), QLatin1String("y1"),
+                 QLatin1String("x2"), QLatin1String("y2"), QLatin1String("thickness")});
+    LabelLine line;
+    const double x1 = r.number(QLatin1String("x1"), std::nullopt, 0, false);
+    const double y1 = r.number(QLatin1String("y1"), std::nullopt, 0, false);
+    const double x2 = r.number(QLatin1String("x2"), std::nullopt, 0, false);
+    const double y2 = r.number(QLatin1String("y2"), std::nullopt, 0, false);
+    line.from = QPointF(x1, y1);
+    line.to = QPointF(x2, y2);
+    line.thickness = r.number(QLatin1String("thickness"), 0.2, 0, true);
+    for (const QPointF& p : {line.from, line.to}) {
+        if (p.x() > t.size.width() + tolerance || p.y() > t.size.height() + tolerance)
+            r.fail(QStringLiteral("the line reaches beyond the %1 x %2 mm label")
+                       .arg(t.size.width())
+                       .arg(t.size.height()));
+    }
+    return line;
+}
+
+// "line 3, column 7" for a character offset into the file.
+QString placeOf(const QByteArray& json, int offset) {
+    const QByteArray before = json.left(offset);
+    const auto line = before.count('\n') + 1;
+    const auto column = offset - (before.lastIndexOf('\n') + 1) + 1;
+    return QStringLiteral("line %1, column %2").arg(line).arg(column);
+}
+
+} // namespace
+
+LabelTemplate LabelTemplate::load(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("The label template \"%1\" cannot be read: %2.")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QFileInfo info(path);
+    return parse(file.readAll(), QDir::toNativeSeparators(info.absoluteFilePath()),
+                 info.absolutePath());
+}
+
+LabelTemplate LabelTemplate::parse(const QByteArray& json, const QString& fileName,
+                                   const QString& folder) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        throw Failure(QStringLiteral("The label template \"%1\" is wrong: %2 at %3.")
+                          .arg(fileName, error.errorString(), placeOf(json, error.offset)));
+    const Reader top(fileName, QString(), document.object());
+    if (!document.isObject())
+        top.fail(QStringLiteral("the file must hold one object in braces { }"));
+    top.allowOnly({QLatin1String("version"), QLatin1String("width"), QLatin1String("height"),
+                   QLatin1String("printer"), QLatin1String("font"), QLatin1String("fields"),
+                   QLatin1String("items")});
+
+    LabelTemplate t;
+    t.fileName = fileName;
+    t.folder = folder;
+    if (top.has(QLatin1String("version")) && top.value(QLatin1String("version")).toInt() != 1)
+        top.fail(QStringLiteral("this station reads \"version\": 1 only"));
+    const double width = top.number(QLatin1String("width"), std::nullopt, 0, true);
+    const double height = top.number(QLatin1String("height"), std::nullopt, 0, true);
+    t.size = QSizeF(width, height);
+    t.printer = top.text(QLatin1String("printer"), QString());
+    if (t.printer.startsWith(QLatin1String("pdf:")) && t.printer.size() == 4)
+        top.fail(QStringLiteral("\"printer\" \"pdf:\" must name a folder, as in \"pdf:labels\""));
+    const QString family = top.text(QLatin1String("font"), defaultFamily);
+
+    const QJsonValue fields = top.value(QLatin1String("fields"));
+    if (!fields.isArray())
+        top.fail(QStringLiteral("\"fields\" must be a list of parameter field names in [ ]"));
+    QSet<QString> seen;
+    for (const QJsonValue& f : fields.toArray()) {
+        const QString name = f.toString();
+        if (!f.isString() || name.isEmpty())
+            top.fail(QStringLiteral("every name in \"fields\" must be a text in double quotes"));
+        if (seen.contains(name))
+            top.fail(QStringLiteral("the field \"%1\" is listed twice in \"fields\"").arg(name));
+        seen.insert(name);
+        t.fields.append(name);
+    }
+
+    const QJsonValue items = top.value(QLatin1String("items"));
+    if (!items.isArray())
+        top.fail(QStringLiteral("\"items\" must be a list of items in [ ]"));
+    int number = 0;
+    for (const QJsonValue& v : items.toArray()) {
+        ++number;
+        const QString type = v.toObject().value(QLatin1String("type")).toString();
+        const Reader item(fileName, QStringLiteral("item %1 (%2)").arg(number).arg(type),
+                          v.toObject());
+        if (!v.isObject())
+            Reader(fileName, QStringLiteral("item %1").arg(number), {})
+                .fail(QStringLiteral("each item must be an object in braces { }"));
+        if (type == QLatin1String("text"))
+            t.items.emplace_back(readText(item, t, family));
+        else if (type == QLatin1String("barcode"))
+            t.items.emplace_back(readBarcode(item, t, family));
+        else if (type == QLatin1String("line"))
+            t.items.emplace_back(readLine(item, t));
+        else
+            Reader(fileName, QStringLiteral("item %1").arg(number), {})
+                .fail(QStringLiteral("\"type\" must be \"text\", \"barcode\" or \"line\""));
+    }
+    return t;
+}
