@@ -109,6 +109,8 @@ QDateTime parseServerTime(const QString& text) {
 void throwIfFailed(bool done, const QSqlDatabase& database, const QString& what) {
     if (done)
         return;
+    if (!database.isOpen())
+        throw Failure(QStringLiteral("The database connection is not open."));
     const QString text = database.lastError().text().trimmed();
     throw Failure(text.isEmpty() ? QStringLiteral("The database could not %1.").arg(what) : text);
 }

@@ -1,0 +1,404 @@
+// The SQLite dialect of the lab database over real reference database files, and the factory.
+
+#include "app/Failure.h"
+#include "app/LabDatabaseFactory.h"
+#include "app/LabStatements.h"
+#include "app/SqliteLabDatabase.h"
+#include "labdb/LabDbBuilder.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString connectionName = QStringLiteral("lab");
+
+LabPatient patient(const QString& hospNum, const QString& middleName = QStringLiteral("Dizon")) {
+    return {hospNum,
+            QStringLiteral("Santos"),
+            QStringLiteral("Maria"),
+            middleName,
+            QStringLiteral("201-A"),
+            QStringLiteral("54"),
+            QStringLiteral("F")};
+}
+
+LabItem item(const QString& itemId, const QString& exam, const QString& barcode,
+             const QString& instrument = QStringLiteral("Hema XN-3")) {
+    LabItem i;
+    i.exam = exam;
+    i.instrument = instrument;
+    i.barcode = barcode;
+    i.itemId = itemId;
+    i.specimenId = QStringLiteral("1");
+    i.sectionId = QStringLiteral("1");
+    i.profileId = QStringLiteral("PK01");
+    return i;
+}
+
+LabRequest request(const QString& refNum, const QDateTime& when, QList<LabItem> items,
+                   const QString& hospNum = QStringLiteral("0100001")) {
+    LabRequest r;
+    r.refNum = refNum;
+    r.transDate = when;
+    r.idNum = QStringLiteral("24-10001");
+    r.patient = patient(hospNum);
+    r.items = std::move(items);
+    return r;
+}
+
+QStringList column(const RowSet& rows, const QString& name) {
+    QStringList values;
+    for (int i = 0; i < rows.rowCount(); ++i)
+        values.append(rows.value(i, name));
+    return values;
+}
+
+} // namespace
+
+class TestLabDb : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::unique_ptr<LabDbBuilder> m_builder;
+    std::unique_ptr<LabDatabase> m_db;
+    QDateTime m_now;
+
+    void openStation() {
+        QSqlDatabase database =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        database.setDatabaseName(m_path);
+        QVERIFY(database.open());
+        m_db = makeLabDatabase(connectionName);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init() {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("lab-%1.db").arg(QTest::currentTestFunction()));
+        QFile::remove(m_path);
+        LabDbBuilder::create(m_path);
+        m_builder = std::make_unique<LabDbBuilder>(m_path);
+        m_now = QDateTime::currentDateTime();
+        openStation();
+    }
+
+    void cleanup() {
+        m_db.reset();
+        m_builder.reset();
+        QSqlDatabase::database(connectionName, false).close();
+        QSqlDatabase::removeDatabase(connectionName);
+    }
+
+    void createRefusesAnExistingFile() {
+        QVERIFY_THROWS_EXCEPTION(Failure, LabDbBuilder::create(m_path));
+        QVERIFY(m_db->recentRequests().isEmpty()); // the file is untouched
+    }
+
+    void recentRequestsWindowAndFilters() {
+        const auto minutesAgo = [this](int m) { return m_now.addSecs(-60 * m); };
+        m_builder->addRequest(
+            request(QStringLiteral("T1C"), minutesAgo(60),
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B1"))}));
+        m_builder->addRequest(
+            request(QStringLiteral("T2C"), minutesAgo(358),
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B2"))}));
+        m_builder->addRequest(
+            request(QStringLiteral("T3C"), minutesAgo(361),
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B3"))}));
+        LabRequest received =
+            request(QStringLiteral("T4C"), minutesAgo(20),
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B4"))});
+        received.status = QStringLiteral("R");
+        m_builder->addRequest(received);
+        LabItem pap =
+            item(QStringLiteral("9001"), QStringLiteral("Pap Smear"), QStringLiteral("B5"));
+        pap.form = QStringLiteral("P");
+        m_builder->addRequest(request(QStringLiteral("T5C"), minutesAgo(30), {pap}));
+        LabItem uncatalogued = item({}, QStringLiteral("?"), QStringLiteral("B6"));
+        m_builder->addRequest(request(QStringLiteral("T6C"), minutesAgo(40), {uncatalogued}));
+        // One number at two times is two pairs; two items at one time are one pair.
+        m_builder->addRequest(
+            request(QStringLiteral("T7C"), minutesAgo(10),
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B7")),
+                     item(QStringLiteral("1002"), QStringLiteral("ESR"), QStringLiteral("B7"))}));
+        m_builder->addRequest(
+            request(QStringLiteral("T7C"), minutesAgo(90),
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B8"))}));
+
+        const RowSet rows = m_db->recentRequests();
+        QCOMPARE(rows.columns(),
+                 (QStringList{QStringLiteral("RefNum"), QStringLiteral("transdate")}));
+        QCOMPARE(column(rows, QStringLiteral("RefNum")),
+                 (QStringList{QStringLiteral("T7C"), QStringLiteral("T1C"), QStringLiteral("T7C"),
+                              QStringLiteral("T2C")}));
+        QCOMPARE(rows.value(0, QStringLiteral("TransDate")),
+                 minutesAgo(10).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    }
+
+    void recentRequestsNewestFiftyFirst() {
+        for (int i = 1; i <= 60; ++i) {
+            m_builder->addRequest(request(QStringLiteral("T%1C").arg(i), m_now.addSecs(-60 * i),
+                                          {item(QStringLiteral("1001"), QStringLiteral("CBC"),
+                                                QStringLiteral("B%1").arg(i))}));
+        }
+        const RowSet rows = m_db->recentRequests();
+        QCOMPARE(rows.rowCount(), 50);
+        for (int i = 0; i < 50; ++i)
+            QCOMPARE(rows.value(i, QStringLiteral("RefNum")), QStringLiteral("T%1C").arg(i + 1));
+    }
+
+    void requestExamRows() {
+        LabRequest r =
+            request(QStringLiteral("T'1C"), m_now,
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B1")),
+                     item(QStringLiteral("2001"), QStringLiteral("FBS"), QStringLiteral("B2"),
+                          QStringLiteral("ChemLine 680")),
+                     // Run on no instrument: no exam row.
+                     item(QStringLiteral("3001"), QStringLiteral("Urinalysis"),
+                          QStringLiteral("B3"), QString()),
+                     item(QStringLiteral("1002"), QStringLiteral("ESR"), QStringLiteral("B1"))});
+        r.patient.middleName = QString();
+        const QStringList requestNums = m_builder->addRequest(r);
+
+        RowSet rows = m_db->requestExams(QStringLiteral("T'1C"));
+        QCOMPARE(
+            column(rows, QStringLiteral("Exam")),
+            (QStringList{QStringLiteral("CBC"), QStringLiteral("FBS"), QStringLiteral("ESR")}));
+        QCOMPARE(rows.value(0, QStringLiteral("PatientName")), QStringLiteral("Santos, Maria "));
+        QCOMPARE(rows.value(0, QStringLiteral("HospNum")), QStringLiteral("0100001"));
+        QCOMPARE(rows.value(0, QStringLiteral("IDNum")), QStringLiteral("24-10001"));
+        QCOMPARE(rows.value(0, QStringLiteral("RefNum")), QStringLiteral("T'1C"));
+        QCOMPARE(rows.value(0, QStringLiteral("RequestNum")), requestNums.at(0));
+        QCOMPARE(rows.value(0, QStringLiteral("TransDate")),
+                 m_now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+
+        // The same patient number again replaces the patient; an unknown one gives empty parts.
+        m_builder->addRequest(
+            request(QStringLiteral("T2C"), m_now,
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B9"))}));
+        QCOMPARE(rows.value(0, QStringLiteral("PatientName")), QStringLiteral("Santos, Maria "));
+        rows = m_db->requestExams(QStringLiteral("T'1C"));
+        QCOMPARE(rows.value(0, QStringLiteral("PatientName")),
+                 QStringLiteral("Santos, Maria Dizon"));
+        LabRequest stranger =
+            request(QStringLiteral("T3C"), m_now,
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B8"))});
+        stranger.patient = LabPatient{QStringLiteral("0555555"), {}, {}, {}, {}, {}, {}};
+        m_builder->addRequest(stranger);
+        QCOMPARE(m_db->requestExams(QStringLiteral("T3C")).value(0, QStringLiteral("PatientName")),
+                 QStringLiteral(",  "));
+        QVERIFY(m_db->requestExams(QStringLiteral("T1C")).isEmpty());
+    }
+
+    void labelsOfARequest() {
+        m_builder->addRequest(request(
+            QStringLiteral("T1C"), m_now,
+            {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("2405170001")),
+             item(QStringLiteral("2001"), QStringLiteral("FBS"), QStringLiteral("2405170002"),
+                  QStringLiteral("ChemLine 680")),
+             item(QStringLiteral("1002"), QStringLiteral("ESR"), QStringLiteral("2405170001"),
+                  QStringLiteral("Other")),
+             item(QStringLiteral("3001"), QStringLiteral("Urinalysis"), QString(), QString())}));
+
+        const RowSet rows = m_db->getRequests(QStringLiteral("T1C"), 3);
+        QCOMPARE(rows.columns(),
+                 (QStringList{QStringLiteral("HospNum"), QStringLiteral("PatientName"),
+                              QStringLiteral("TransDate"), QStringLiteral("RoomID"),
+                              QStringLiteral("Age"), QStringLiteral("Sex"),
+                              QStringLiteral("Barcode"), QStringLiteral("Instrument")}));
+        // One row per barcode, the first item of each giving its instrument, in entry order.
+        QCOMPARE(
+            column(rows, QStringLiteral("Barcode")),
+            (QStringList{QStringLiteral("2405170001"), QStringLiteral("2405170002"), QString()}));
+        QCOMPARE(
+            column(rows, QStringLiteral("Instrument")),
+            (QStringList{QStringLiteral("Hema XN-3"), QStringLiteral("ChemLine 680"), QString()}));
+        QCOMPARE(rows.value(0, QStringLiteral("PatientName")),
+                 QStringLiteral("Santos, Maria Dizon"));
+        QCOMPARE(rows.value(0, QStringLiteral("RoomID")), QStringLiteral("201-A"));
+        QCOMPARE(rows.value(0, QStringLiteral("Age")), QStringLiteral("54"));
+        QCOMPARE(rows.value(0, QStringLiteral("Sex")), QStringLiteral("F"));
+        QCOMPARE(rows.value(0, QStringLiteral("TransDate")),
+                 m_now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+
+        // Either kind finds either meaning; the text is never trimmed.
+        QCOMPARE(m_db->getRequests(QStringLiteral("T1C"), 2).rowCount(), 3);
+        QCOMPARE(
+            column(m_db->getRequests(QStringLiteral("2405170002"), 3), QStringLiteral("Barcode")),
+            QStringList{QStringLiteral("2405170002")});
+        QCOMPARE(column(m_db->getRequests(QStringLiteral("2405170001"), 2),
+                        QStringLiteral("Instrument")),
+                 QStringList{QStringLiteral("Hema XN-3")});
+        QVERIFY(m_db->getRequests(QStringLiteral(" T1C"), 2).isEmpty());
+        QVERIFY(m_db->getRequests(QStringLiteral("t1c"), 3).isEmpty());
+    }
+
+    void rowsOfABarcode() {
+        LabItem noSpecimen =
+            item(QStringLiteral("1002"), QStringLiteral("ESR"), QStringLiteral("B'1"));
+        noSpecimen.specimenId = QString();
+        noSpecimen.profileId = QString();
+        const QStringList requestNums = m_builder->addRequest(
+            request(QStringLiteral("T1C"), m_now,
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B'1")),
+                     item(QStringLiteral("2001"), QStringLiteral("FBS"), QStringLiteral("B2")),
+                     noSpecimen}));
+
+        const RowSet rows = m_db->getBarcodeRows(QStringLiteral("B'1"));
+        QCOMPARE(rows.rowCount(), 2);
+        for (const char* name : {"RefNum", "IDNum", "HospNum", "Barcode", "ItemId", "SpecimenId",
+                                 "RequestNum", "ProfileId", "SectionId", "PatientName", "Exam"})
+            QVERIFY2(rows.hasColumn(QString::fromLatin1(name)), name);
+        QCOMPARE(column(rows, QStringLiteral("RequestNum")),
+                 (QStringList{requestNums.at(0), requestNums.at(2)}));
+        QCOMPARE(column(rows, QStringLiteral("Exam")),
+                 (QStringList{QStringLiteral("CBC"), QStringLiteral("ESR")}));
+        QCOMPARE(column(rows, QStringLiteral("SpecimenId")),
+                 (QStringList{QStringLiteral("1"), QString()}));
+        QCOMPARE(column(rows, QStringLiteral("ProfileId")),
+                 (QStringList{QStringLiteral("PK01"), QString()}));
+        QCOMPARE(rows.value(1, QStringLiteral("RefNum")), QStringLiteral("T1C"));
+        QCOMPARE(rows.value(1, QStringLiteral("IDNum")), QStringLiteral("24-10001"));
+        QVERIFY(m_db->getBarcodeRows(QStringLiteral("B'1 ")).isEmpty());
+    }
+
+    void savedRecords() {
+        const MasterRecord master{QStringLiteral("T'1C"), QStringLiteral("N"), QStringLiteral("H"),
+                                  QStringLiteral("B"),    QStringLiteral("I"), QString(),
+                                  QStringLiteral("C"),    QStringLiteral("Q"), QStringLiteral("P")};
+        m_db->saveMaster(master);
+        const QList<MasterRecord> masters = m_builder->masterRecords();
+        QCOMPARE(masters.size(), 1);
+        QCOMPARE(masters.at(0).refNum, QStringLiteral("T'1C"));
+        QCOMPARE(masters.at(0).sectionId, QStringLiteral("C"));
+        QCOMPARE(masters.at(0).requestNum, QStringLiteral("Q"));
+        QCOMPARE(masters.at(0).profileId, QStringLiteral("P"));
+        // A null value goes in as '' as it does in the SQL Server call, never as NULL.
+        QVERIFY(!masters.at(0).specimenId.isNull());
+        QCOMPARE(masters.at(0).specimenId, QString());
+
+        const QDateTime afternoon(QDate(2024, 5, 7), QTime(13, 5, 9, 120));
+        const QDateTime midnight(QDate(2024, 5, 8), QTime(0, 0));
+        m_db->saveDate(QStringLiteral("Q'"), QStringLiteral("I"), QStringLiteral("C"),
+                       LabStatements::serverTimeText(afternoon));
+        m_db->saveDate(QStringLiteral("Q"), QStringLiteral("I"), QStringLiteral("C"),
+                       LabStatements::serverTimeText(midnight));
+        QVERIFY_THROWS_EXCEPTION(Failure, m_db->saveDate(QStringLiteral("Q"), QStringLiteral("I"),
+                                                         QStringLiteral("C"),
+                                                         QStringLiteral("07/05/2024 1:05 PM")));
+        const QList<DateRecord> dates = m_builder->dateRecords();
+        QCOMPARE(dates.size(), 2);
+        QCOMPARE(dates.at(0).requestNum, QStringLiteral("Q'"));
+        QCOMPARE(dates.at(0).itemId, QStringLiteral("I"));
+        QCOMPARE(dates.at(0).sectionId, QStringLiteral("C"));
+        QCOMPARE(dates.at(0).serverTime, afternoon);
+        QCOMPARE(dates.at(0).statusFlag, QStringLiteral("0"));
+        QCOMPARE(dates.at(0).remarks, QString());
+        QCOMPARE(dates.at(1).serverTime, midnight);
+    }
+
+    void serverClock() {
+        const QDateTime server = m_db->serverDate();
+        QVERIFY(server.isValid());
+        // The file's local clock is this machine's: the same time, give or take the call.
+        QVERIFY(qAbs(server.secsTo(QDateTime::currentDateTime())) < 120);
+    }
+
+    void transactions() {
+        const MasterRecord master{QStringLiteral("R"), {}, {}, {}, {}, {}, {}, {}, {}};
+        m_db->beginTransaction();
+        m_db->saveMaster(master);
+        m_db->saveDate(QStringLiteral("Q"), {}, {}, QStringLiteral("20240101"));
+        m_db->rollbackTransaction();
+        QVERIFY(m_builder->masterRecords().isEmpty());
+        QVERIFY(m_builder->dateRecords().isEmpty());
+
+        m_db->beginTransaction();
+        m_db->saveMaster(master);
+        m_db->commitTransaction();
+        QCOMPARE(m_builder->masterRecords().size(), 1);
+
+        QVERIFY_THROWS_EXCEPTION(Failure, m_db->commitTransaction());
+        QVERIFY_THROWS_EXCEPTION(Failure, m_db->rollbackTransaction());
+    }
+
+    void refusedDateRecord() {
+        m_builder->refuseDateRecordsFor(QStringLiteral("Q'2"));
+        m_db->beginTransaction();
+        m_db->saveDate(QStringLiteral("Q1"), {}, {}, QStringLiteral("20240101"));
+        try {
+            m_db->saveDate(QStringLiteral("Q'2"), {}, {}, QStringLiteral("20240101"));
+            QFAIL("the refused date record was stored");
+        } catch (const Failure& failure) {
+            QVERIFY2(failure.description().contains(QStringLiteral("refused")),
+                     qPrintable(failure.description()));
+        }
+        m_db->rollbackTransaction(); // still open: the refusal ended only its statement
+        QVERIFY(m_builder->dateRecords().isEmpty());
+    }
+
+    void factoryRefusesOtherFiles() {
+        const QString other = m_dir.filePath(QStringLiteral("other.db"));
+        const QString junk = m_dir.filePath(QStringLiteral("junk.db"));
+        {
+            QFile file(junk);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(4096, 'x'));
+        }
+        const QString name = QStringLiteral("other");
+        for (const QString& path : {other, junk}) {
+            {
+                QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+                database.setDatabaseName(path);
+                QVERIFY(database.open());
+                if (path == other) {
+                    QSqlQuery query(database);
+                    QVERIFY(query.exec(QStringLiteral("CREATE TABLE tbLabMaster (RefNum TEXT)")));
+                }
+                try {
+                    makeLabDatabase(name);
+                    QFAIL("a file that is no lab database was taken");
+                } catch (const Failure& failure) {
+                    QVERIFY2(
+                        failure.description().contains(QStringLiteral("not a laboratory database")),
+                        qPrintable(failure.description()));
+                }
+                database.close();
+                QVERIFY_THROWS_EXCEPTION(Failure, makeLabDatabase(name)); // not open
+            }
+            QSqlDatabase::removeDatabase(name);
+        }
+        QVERIFY_THROWS_EXCEPTION(Failure, makeLabDatabase(QStringLiteral("no such connection")));
+        QVERIFY(dynamic_cast<SqliteLabDatabase*>(m_db.get()));
+    }
+
+    void demoData() {
+        m_builder->fillDemo(m_now);
+        const RowSet recent = m_db->recentRequests();
+        QVERIFY(recent.rowCount() >= 20);
+        int withSeveralLabels = 0;
+        for (int i = 0; i < recent.rowCount(); ++i) {
+            const QString refNum = recent.value(i, QStringLiteral("RefNum"));
+            QVERIFY(!m_db->requestExams(refNum).isEmpty());
+            const RowSet labels = m_db->getRequests(refNum, 3);
+            QVERIFY(!labels.isEmpty());
+            withSeveralLabels += labels.rowCount() > 1;
+            const QString barcode = labels.value(0, QStringLiteral("Barcode"));
+            QVERIFY(!m_db->getBarcodeRows(barcode).isEmpty());
+            QCOMPARE(m_db->getRequests(barcode, 3).rowCount(), 1);
+        }
+        QVERIFY(withSeveralLabels > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLabDb)
+#include "tst_labdb.moc"
