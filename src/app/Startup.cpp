@@ -17,6 +17,7 @@ int Main(DbConnection& connection, Messages& messages) {
         return exitNoDatabase;
     }
     Station station(connection.lab(), messages);
-    station.show();
+    if (!station.show())
+        return exitNoPrintLog;
     return QApplication::exec();
 }

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+
+class RequestLookup;
+class StationActivity;
+struct StationControls;
+
+// The handlers that start a lookup or change the exam selection: keys in the number box, a click
+// on the request grid, Check All and Reset.
+class LookupInput : public QObject {
+    Q_OBJECT
+public:
+    LookupInput(const StationControls& controls, RequestLookup& lookup, StationActivity& activity,
+                QObject* parent = nullptr);
+
+    void onNumberEnter();
+    void onGridClick();
+    void onCheckAllClick();
+    void onResetClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    const StationControls& m_controls;
+    RequestLookup& m_lookup;
+    StationActivity& m_activity;
+};

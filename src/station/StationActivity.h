@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+// What the station is doing right now. The station runs on one thread, but its lookup, refresh,
+// print job and automatic cycle let pending window events run while they work; every event
+// handler asks here first whether its work may start now, so nothing interleaves with a running
+// job that would corrupt it. Work that may not start is dropped (the user or the next tick
+// tries again), except a Refresh press, which the caller defers.
+class StationActivity {
+public:
+    enum class Kind : std::size_t { Lookup, Print, Refresh, Cycle, Count_ };
+
+    class Scope {
+    public:
+        Scope(StationActivity& activity, Kind kind)
+            : m_activity(&activity)
+            , m_kind(kind) {
+            ++m_activity->m_running[index(kind)];
+        }
+        ~Scope() { --m_activity->m_running[index(m_kind)]; }
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        StationActivity* m_activity;
+        Kind m_kind;
+    };
+
+    bool isRunning(Kind kind) const { return m_running[index(kind)] > 0; }
+    // A lookup, print job or automatic cycle is running: a new one of those, a grid click and
+    // Reset must not start.
+    bool isJobRunning() const {
+        return isRunning(Kind::Lookup) || isRunning(Kind::Print) || isRunning(Kind::Cycle);
+    }
+    bool isAnythingRunning() const { return isJobRunning() || isRunning(Kind::Refresh); }
+
+    // Exit was asked for while work was running: long loops stop at their next safe point.
+    void requestStop() { m_stopRequested = true; }
+    bool stopRequested() const { return m_stopRequested; }
+
+private:
+    static constexpr std::size_t index(Kind kind) { return static_cast<std::size_t>(kind); }
+
+    std::array<int, static_cast<std::size_t>(Kind::Count_)> m_running{};
+    bool m_stopRequested = false;
+};

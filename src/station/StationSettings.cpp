@@ -1,0 +1,68 @@
+#include "station/StationSettings.h"
+
+#include "app/Failure.h"
+#include "app/SettingsStore.h"
+#include "station/TakeToken.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <filesystem>
+#include <system_error>
+
+namespace AutoPrintSetting {
+
+namespace {
+const QString application = QStringLiteral("Wrenfold");
+const QString section = QStringLiteral("LabBarcodes");
+const QString key = QStringLiteral("vkchkAutoPrintRequests");
+} // namespace
+
+int parseValue(const QString& stored) {
+    static const QRegularExpression leadingNumber(QStringLiteral("^\\s*([+-]?\\d+)"));
+    const QRegularExpressionMatch match = leadingNumber.match(stored);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const int value = match.captured(1).toInt(&ok);
+    return ok ? value : 0;
+}
+
+int read() {
+    return parseValue(SettingsStore::read(application, section, key, QStringLiteral("1")));
+}
+
+void write(int value) {
+    SettingsStore::write(application, section, key, QString::number(value));
+}
+
+} // namespace AutoPrintSetting
+
+QString printLogFolderFor(const QString& windir) {
+    QString source = windir;
+    QString folder = TakeToken(source, QStringLiteral("\\")) + QStringLiteral("\\PrintLog");
+#ifndef Q_OS_WIN
+    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+#endif
+    return folder;
+}
+
+QString printLogFolderFromEnvironment() {
+    return printLogFolderFor(qEnvironmentVariable("windir"));
+}
+
+void ensurePrintLogFolder(const QString& folder) {
+    if (QFileInfo(folder).isDir())
+        return;
+    std::error_code error;
+    std::filesystem::create_directory(std::filesystem::path(folder.toStdU16String()), error);
+    if (error) {
+        throw Failure(QStringLiteral("The print log folder \"%1\" cannot be created: %2.")
+                          .arg(QDir::toNativeSeparators(folder),
+                               QString::fromLocal8Bit(error.message().c_str())));
+    }
+    if (!QFileInfo(folder).isDir())
+        throw Failure(QStringLiteral("The print log folder \"%1\" cannot be created: a file of "
+                                     "that name is in the way.")
+                          .arg(QDir::toNativeSeparators(folder)));
+}
