@@ -13,19 +13,26 @@ QString describe(const QSqlError& error) {
     const QString text = error.text().trimmed();
     return text.isEmpty() ? QStringLiteral("The database refused the statement.") : text;
 }
+
+QSqlQuery newQuery(const QSqlDatabase& database)
+{
+    if (!database.isOpen())
+        throw Failure(QStringLiteral("The database connection is not open."));
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    return query;
+}
 } // namespace
 
 QSqlQuery execText(const QSqlDatabase& database, const QString& text) {
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
+    QSqlQuery query = newQuery(database);
     if (!query.exec(text))
         throw Failure(describe(query.lastError()));
     return query;
 }
 
 QSqlQuery execBound(const QSqlDatabase& database, const QString& text, const QVariantList& values) {
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
+    QSqlQuery query = newQuery(database);
     if (!query.prepare(text))
         throw Failure(describe(query.lastError()));
     for (const QVariant& value : values)
