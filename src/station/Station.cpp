@@ -2,8 +2,15 @@
 
 #include "app/Failure.h"
 #include "app/Startup.h"
+#include "labels/LabelPrinting.h"
+#include "labels/PrintCommand.h"
+#include "labels/ReportViewer.h"
 #include "lookup/LookupInput.h"
 #include "lookup/RequestLookup.h"
+#include "queue/AutoPrintCycle.h"
+#include "queue/PrintLog.h"
+#include "queue/PrintedMarks.h"
+#include "queue/RecentRequests.h"
 #include "station/KeyboardPanel.h"
 #include "station/Messages.h"
 #include "station/RequestGrid.h"
@@ -39,6 +46,11 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     const StationControls& c = m_window->controls();
     m_lookup = std::make_unique<RequestLookup>(c, m_lab, m_messages, m_activity, m_current);
     m_lookupInput = new LookupInput(c, *m_lookup, m_activity, this);
+    m_labelPrinting = std::make_unique<LabelPrinting>();
+    ReportViewer::install(*m_labelPrinting);
+    m_printCommand = new PrintCommand(*this, this);
+    m_recent = new RecentRequests(*this, this);
+    m_cycle = new AutoPrintCycle(*this, this);
     m_window->installEventFilter(this);
     connect(c.cmdExit, &QPushButton::clicked, this, &Station::exitStation);
     connect(c.vkchkAutoPrintRequests, &QCheckBox::clicked, this, &Station::onAutoPrintBoxClick);
@@ -86,6 +98,8 @@ void Station::load() {
 
     m_printLogFolder = printLogFolderFromEnvironment();
     ensurePrintLogFolder(m_printLogFolder);
+    m_printLog = std::make_unique<PrintLog>(m_printLogFolder);
+    m_marks = std::make_unique<PrintedMarks>(*c.Grid1, *m_printLog);
 }
 
 void Station::activate() {
@@ -136,9 +150,13 @@ void Station::exitStation() {
     QCoreApplication::exit(exitNormal);
 }
 
-void Station::onRefreshTick() {}
+void Station::onRefreshTick() {
+    m_recent->onRefreshTick();
+}
 
-void Station::onAutoPrintTick() {}
+void Station::onAutoPrintTick() {
+    m_cycle->onAutoPrintTick();
+}
 
 bool Station::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_window.get() && event->type() == QEvent::Close)

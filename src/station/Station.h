@@ -7,9 +7,15 @@
 #include <QString>
 #include <memory>
 
+class AutoPrintCycle;
 class KeyboardPanel;
+class LabelPrinting;
+class PrintCommand;
+class RecentRequests;
 class LabDatabase;
 class LookupInput;
+class PrintLog;
+class PrintedMarks;
 class Messages;
 class RequestLookup;
 class StationWindow;
@@ -40,6 +46,13 @@ public:
     RequestLookup& lookup() { return *m_lookup; }
     LookupInput& lookupInput() { return *m_lookupInput; }
     QString printLogFolder() const { return m_printLogFolder; }
+    // Valid once the window has loaded.
+    PrintLog& printLog() { return *m_printLog; }
+    PrintedMarks& marks() { return *m_marks; }
+    LabelPrinting& labelPrinting() { return *m_labelPrinting; }
+    PrintCommand& printCommand() { return *m_printCommand; }
+    RecentRequests& recentRequests() { return *m_recent; }
+    AutoPrintCycle& autoPrintCycle() { return *m_cycle; }
 
     void onAutoPrintBoxClick();
     void onKeyboardClick();
@@ -61,5 +74,11 @@ private:
     LookupInput* m_lookupInput = nullptr; // owned by this object
     std::unique_ptr<KeyboardPanel> m_keyboard;
     QString m_printLogFolder;
+    std::unique_ptr<PrintLog> m_printLog;
+    std::unique_ptr<PrintedMarks> m_marks;
+    std::unique_ptr<LabelPrinting> m_labelPrinting;
+    PrintCommand* m_printCommand = nullptr; // owned by this object
+    RecentRequests* m_recent = nullptr;     // owned by this object
+    AutoPrintCycle* m_cycle = nullptr;      // owned by this object
     bool m_exiting = false;
 };
