@@ -57,6 +57,7 @@ void RequestLookup::lookup() {
     const int count = rows.rowCount();
     m_current.Barcodes = QStringList(count);
     m_current.Instruments = QStringList(count);
+    m_current.LookedUpNumber = number;
     m_current.HospNum = rows.value(0, QStringLiteral("HospNum"));
     m_current.PatientName = rows.value(0, QStringLiteral("PatientName"));
     m_current.TransDate = rows.value(0, QStringLiteral("TransDate"));
