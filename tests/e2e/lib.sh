@@ -83,3 +83,31 @@ wait_station_exit() {
   STATION_PID=""
   echo "$status"
 }
+
+# The PDF files the spooler's PDF printer wrote after the marker file was made.
+SPOOL_MARKER="$WORK/spool-marker"
+mark_spool() { touch "$SPOOL_MARKER"; sleep 1; }
+spooled_pdfs() { find "$(bash "$SOURCE_DIR/scripts/cups.sh" outdir)" -maxdepth 1 -name '*.pdf' -newer "$SPOOL_MARKER" 2>/dev/null | sort; }
+
+# Waits until at least n new PDF files have landed and no more arrive for a moment.
+wait_spooled() {
+  local n=$1 count=0 last=-1
+  for _ in $(seq 1 120); do
+    count=$(spooled_pdfs | wc -l)
+    if [ "$count" -ge "$n" ] && [ "$count" = "$last" ]; then
+      return 0
+    fi
+    last=$count
+    sleep 0.5
+  done
+  fail "expected $n printed labels in the spooler's folder, found $count"
+}
+
+# The barcode a printed label carries, scanned from its rasterised page.
+scan_pdf() {
+  local pdf=$1 png="$WORK/scan"
+  pdftoppm -q -r 300 -png -singlefile "$pdf" "$png"
+  zbarimg -q --raw "$png.png" 2>/dev/null | head -n 1
+}
+
+labdb() { sqlite3 -batch -noheader "$WORK/lab.db" "$1"; }
