@@ -9,7 +9,7 @@ packages=(
   unixodbc-dev odbcinst tdsodbc
   libzint-dev
   cups cups-client printer-driver-cups-pdf
-  xvfb xdotool x11-utils imagemagick zbar-tools poppler-utils sqlite3
+  xvfb xdotool x11-utils imagemagick zbar-tools poppler-utils sqlite3 time
   fonts-liberation2 fonts-crosextra-carlito fonts-wine fontconfig
 )
 
