@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 RequestLookup::RequestLookup(const StationControls& controls, LabDatabase& lab, Messages& messages,
                              StationActivity& activity, CurrentRequest& current)
@@ -68,6 +69,9 @@ void RequestLookup::lookup() {
 
     // Handlers that would touch the checklist or CurrentRequest do not start while a lookup
     // runs (StationActivity), so entry k + 1 stays with element k through the yields.
+    // The list is painted once, when complete, not once per row at every yield.
+    c.lstExams->setUpdatesEnabled(false);
+    const auto repaint = qScopeGuard([&c] { c.lstExams->setUpdatesEnabled(true); });
     for (int k = 0; k < count; ++k) {
         QCoreApplication::processEvents();
         if (m_activity.stopRequested())
