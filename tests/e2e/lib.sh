@@ -28,19 +28,17 @@ cleanup() {
 trap cleanup EXIT
 
 start_display() {
-  local n
-  for n in $(seq 91 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 1 100); do
-      [ -e "/tmp/.X11-unix/X$n" ] && xdpyinfo >/dev/null 2>&1 && return 0
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null || true
+  # Xvfb picks a free display itself and writes its number once it accepts connections.
+  local numberfile="$WORK/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 1 100); do
+    [ -s "$numberfile" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start"
+    sleep 0.1
   done
-  fail "no X display could be started"
+  [ -s "$numberfile" ] || fail "Xvfb did not report its display"
+  export DISPLAY=":$(head -n 1 "$numberfile")"
 }
 
 # Creates the demo lab database and stores the connection settings for it.
@@ -72,16 +70,15 @@ screenshot() {
   [ -s "$SHOTS/$1.png" ] || fail "screenshot $1 is empty"
 }
 
-# Waits for the station to end; prints its exit status.
+# Waits for the station to end; its exit status goes to STATION_STATUS.
 wait_station_exit() {
-  local status=0
+  STATION_STATUS=0
   for _ in $(seq 1 100); do
     kill -0 "$STATION_PID" 2>/dev/null || break
     sleep 0.1
   done
-  wait "$STATION_PID" || status=$?
+  wait "$STATION_PID" || STATION_STATUS=$?
   STATION_PID=""
-  echo "$status"
 }
 
 # The PDF files the spooler's PDF printer wrote after the marker file was made.

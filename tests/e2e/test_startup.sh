@@ -10,8 +10,8 @@ screenshot startup-no-database
 xdotool search --onlyvisible --name '^ Quillon$' >/dev/null 2>&1 && fail "the station window opened without a database"
 xdotool windowfocus --sync "$box"
 xdotool key Return
-status=$(wait_station_exit)
-[ "$status" = 2 ] || fail "exit status after the warning was $status, expected 2"
+wait_station_exit
+[ "$STATION_STATUS" = 2 ] || fail "exit status after the warning was $STATION_STATUS, expected 2"
 grep -q "database connection failed" "$WORK/station.log" || fail "no reason on the standard error"
 
 # The demo database: the station window appears.
