@@ -53,6 +53,8 @@ QFont makeFont(const LabelFont& spec) {
     QFont font(spec.family);
     font.setPointSizeF(spec.size);
     font.setBold(spec.bold);
+    // Printed glyphs are outlines at the printer's resolution; hinting only costs time.
+    font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
 
