@@ -49,10 +49,10 @@ Qt::Alignment horizontal(LabelAlign align) {
     return Qt::AlignLeft;
 }
 
-QFont makeFont(const LabelFont& spec) {
-    QFont font(spec.family);
-    font.setPointSizeF(spec.size);
-    font.setBold(spec.bold);
+QFont makeFont(const LabelFont& wanted) {
+    QFont font(wanted.family);
+    font.setPointSizeF(wanted.size);
+    font.setBold(wanted.bold);
     // Printed glyphs are outlines at the printer's resolution; hinting only costs time.
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
