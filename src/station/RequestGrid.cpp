@@ -51,11 +51,14 @@ void RequestGrid::setCellText(int row, int column, const QString& text) {
 }
 
 bool RequestGrid::appendTabRow(const QString& tabSeparated) {
+    return appendRow(tabSeparated.split(QLatin1Char('\t')));
+}
+
+bool RequestGrid::appendRow(const QStringList& values) {
     if (rowCount() >= maxDataRows)
         return false;
     const int row = rowCount();
     insertRow(row);
-    const QStringList values = tabSeparated.split(QLatin1Char('\t'));
     for (int column = 0; column < columnsCount; ++column)
         setItem(row, column, new QTableWidgetItem(values.value(column)));
     return true;

@@ -22,6 +22,9 @@ public:
     // Appends a row filled from column 0 with the tab-separated values. Returns false, adding
     // nothing, when the grid already holds maxDataRows data rows.
     bool appendTabRow(const QString& tabSeparated);
+    // Appends a row whose cells from column 0 hold the values as they are: a value holding a
+    // tab stays in its cell. Returns false, adding nothing, when the grid is full.
+    bool appendRow(const QStringList& values);
     int currentGridRow() const { return m_currentRow; }
     void setCurrentGridRow(int row) { m_currentRow = row; }
     QColor cellBackColour(int row, int column) const;
