@@ -9,23 +9,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-namespace {
-void throwIfFailed(bool done, const QSqlDatabase& database, const QString& what) {
-    if (done)
-        return;
-    if (!database.isOpen())
-        throw Failure(QStringLiteral("The database connection is not open."));
-    const QString text = database.lastError().text().trimmed();
-    throw Failure(text.isEmpty() ? QStringLiteral("The database could not %1.").arg(what) : text);
-}
-} // namespace
+namespace {} // namespace
 
 SqlServerLabDatabase::SqlServerLabDatabase(QString connectionName)
-    : m_connectionName(std::move(connectionName)) {}
-
-QSqlDatabase SqlServerLabDatabase::database() const {
-    return QSqlDatabase::database(m_connectionName, false);
-}
+    : SqlLabDatabase(std::move(connectionName)) {}
 
 RowSet SqlServerLabDatabase::rows(const QString& text) {
     QSqlQuery query = QueryReader::execText(database(), text);
@@ -78,19 +65,4 @@ QDateTime SqlServerLabDatabase::serverDate() {
 void SqlServerLabDatabase::saveDate(const QString& requestNum, const QString& itemId,
                                     const QString& sectionId, const QString& serverTime) {
     execute(LabStatements::saveDate(requestNum, itemId, sectionId, serverTime));
-}
-
-void SqlServerLabDatabase::beginTransaction() {
-    QSqlDatabase db = database();
-    throwIfFailed(db.transaction(), db, QStringLiteral("begin a transaction"));
-}
-
-void SqlServerLabDatabase::commitTransaction() {
-    QSqlDatabase db = database();
-    throwIfFailed(db.commit(), db, QStringLiteral("commit the transaction"));
-}
-
-void SqlServerLabDatabase::rollbackTransaction() {
-    QSqlDatabase db = database();
-    throwIfFailed(db.rollback(), db, QStringLiteral("roll the transaction back"));
 }

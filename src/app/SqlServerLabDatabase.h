@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/LabDatabase.h"
+#include "app/SqlLabDatabase.h"
 
 #include <QSqlDatabase>
 #include <QString>
 
 // The laboratory database on SQL Server (QODBC): sends the LabStatements texts as they stand on
 // the named connection and reads every result whole.
-class SqlServerLabDatabase : public LabDatabase {
+class SqlServerLabDatabase : public SqlLabDatabase {
 public:
     explicit SqlServerLabDatabase(QString connectionName);
 
@@ -20,14 +20,7 @@ public:
     void saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
                   const QString& serverTime) override;
 
-    void beginTransaction() override;
-    void commitTransaction() override;
-    void rollbackTransaction() override;
-
 private:
-    QSqlDatabase database() const;
     RowSet rows(const QString& text);
     void execute(const QString& text);
-
-    QString m_connectionName;
 };

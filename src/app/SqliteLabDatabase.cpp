@@ -106,19 +106,10 @@ QDateTime parseServerTime(const QString& text) {
     return time;
 }
 
-void throwIfFailed(bool done, const QSqlDatabase& database, const QString& what) {
-    if (done)
-        return;
-    if (!database.isOpen())
-        throw Failure(QStringLiteral("The database connection is not open."));
-    const QString text = database.lastError().text().trimmed();
-    throw Failure(text.isEmpty() ? QStringLiteral("The database could not %1.").arg(what) : text);
-}
-
 } // namespace
 
 SqliteLabDatabase::SqliteLabDatabase(QString connectionName)
-    : m_connectionName(std::move(connectionName)) {}
+    : SqlLabDatabase(std::move(connectionName)) {}
 
 QStringList SqliteLabDatabase::requiredTables() {
     return {QStringLiteral("tbLabMaster"),          QStringLiteral("tbLabPatient"),
@@ -150,10 +141,6 @@ void SqliteLabDatabase::checkSchema(const QSqlDatabase& database) {
     if (!missing.isEmpty())
         throw Failure(QStringLiteral("%1 is not a laboratory database: it has no %2.")
                           .arg(file, missing.join(QStringLiteral(", "))));
-}
-
-QSqlDatabase SqliteLabDatabase::database() const {
-    return QSqlDatabase::database(m_connectionName, false);
 }
 
 RowSet SqliteLabDatabase::rows(const QString& text, const QVariantList& values) {
@@ -215,19 +202,4 @@ void SqliteLabDatabase::saveDate(const QString& requestNum, const QString& itemI
                           .arg(serverTime));
     execute(saveDateSql, {boundText(requestNum), boundText(itemId), boundText(sectionId),
                           time.toString(storedTimeForm), QStringLiteral("0"), QStringLiteral("")});
-}
-
-void SqliteLabDatabase::beginTransaction() {
-    QSqlDatabase db = database();
-    throwIfFailed(db.transaction(), db, QStringLiteral("begin a transaction"));
-}
-
-void SqliteLabDatabase::commitTransaction() {
-    QSqlDatabase db = database();
-    throwIfFailed(db.commit(), db, QStringLiteral("commit the transaction"));
-}
-
-void SqliteLabDatabase::rollbackTransaction() {
-    QSqlDatabase db = database();
-    throwIfFailed(db.rollback(), db, QStringLiteral("roll the transaction back"));
 }

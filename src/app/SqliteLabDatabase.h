@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LabDatabase.h"
+#include "app/SqlLabDatabase.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -9,7 +9,7 @@
 // The laboratory database as one SQLite file (QSQLITE) with the reference schema, its tables
 // unqualified. SQLite has no procedures: Lab_Barcode_GetRequests, Lab_Barcode_SaveMaster,
 // Lab_Barcode_SaveDate and the server clock are statements over those tables, every value bound.
-class SqliteLabDatabase : public LabDatabase {
+class SqliteLabDatabase : public SqlLabDatabase {
 public:
     explicit SqliteLabDatabase(QString connectionName);
 
@@ -32,14 +32,7 @@ public:
     void saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
                   const QString& serverTime) override;
 
-    void beginTransaction() override;
-    void commitTransaction() override;
-    void rollbackTransaction() override;
-
 private:
-    QSqlDatabase database() const;
     RowSet rows(const QString& text, const QVariantList& values);
     void execute(const QString& text, const QVariantList& values);
-
-    QString m_connectionName;
 };

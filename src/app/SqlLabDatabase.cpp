@@ -1,0 +1,36 @@
+#include "app/SqlLabDatabase.h"
+
+#include "app/Failure.h"
+
+#include <QSqlError>
+
+SqlLabDatabase::SqlLabDatabase(QString connectionName)
+    : m_connectionName(std::move(connectionName)) {}
+
+QSqlDatabase SqlLabDatabase::database() const {
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void SqlLabDatabase::throwIfFailed(bool done, const QSqlDatabase& database, const QString& what) {
+    if (done)
+        return;
+    if (!database.isOpen())
+        throw Failure(QStringLiteral("The database connection is not open."));
+    const QString text = database.lastError().text().trimmed();
+    throw Failure(text.isEmpty() ? QStringLiteral("The database could not %1.").arg(what) : text);
+}
+
+void SqlLabDatabase::beginTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.transaction(), db, QStringLiteral("begin a transaction"));
+}
+
+void SqlLabDatabase::commitTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.commit(), db, QStringLiteral("commit the transaction"));
+}
+
+void SqlLabDatabase::rollbackTransaction() {
+    QSqlDatabase db = database();
+    throwIfFailed(db.rollback(), db, QStringLiteral("roll the transaction back"));
+}

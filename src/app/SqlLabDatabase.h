@@ -1,0 +1,23 @@
+#pragma once
+
+#include "app/LabDatabase.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+// What both dialects share: the named connection and its transactions.
+class SqlLabDatabase : public LabDatabase {
+public:
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
+protected:
+    explicit SqlLabDatabase(QString connectionName);
+    QSqlDatabase database() const;
+    // Throws Failure with the connection's last error when done is false.
+    static void throwIfFailed(bool done, const QSqlDatabase& database, const QString& what);
+
+private:
+    QString m_connectionName;
+};
