@@ -1,0 +1,31 @@
+#pragma once
+
+#include "labdb/LabDbBuilder.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class RequestGrid;
+
+// Requests, labels and print-log reading for the recent list and automatic printing tests.
+namespace QueueTest {
+
+// One item with its own exam row (an instrument runs it) and label barcode.
+LabItem item(const QString& exam, const QString& barcode,
+             const QString& instrument = QStringLiteral("HEMA"));
+// An item no instrument runs: the request has no exam row for it.
+LabItem itemWithoutExamRow(const QString& exam, const QString& barcode);
+// A request of the recent list, entered minutesAgo minutes before now.
+LabRequest request(const QString& refNum, int minutesAgo, const QList<LabItem>& items);
+
+// The request numbers of every entry line of every day file of the print log, in file order.
+QStringList loggedNumbers(const QString& logFolder);
+// The PDF label files in a folder (none when it does not exist).
+int pdfCount(const QString& folder);
+// Column 1 of every data row, top down.
+QStringList gridNumbers(const RequestGrid& grid);
+bool rowIsMarked(const RequestGrid& grid, int row);
+
+} // namespace QueueTest
