@@ -83,6 +83,7 @@ private Q_SLOTS:
     void groupTreeOnlyWhenAsked_data() {
         QTest::addColumn<int>("showGroupTree"); // -1 never set
         QTest::newRow("never set") << -1;
+        QTest::newRow("false") << 0;
         QTest::newRow("true") << 1;
     }
     void groupTreeOnlyWhenAsked() {
@@ -108,6 +109,7 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("size");
         QTest::newRow("design") << QSize(310, 211);
         QTest::newRow("large") << QSize(1200, 900);
+        QTest::newRow("wide and low") << QSize(900, 120);
         QTest::newRow("tiny") << QSize(40, 30);
     }
     void viewerFillsTheWindow() {

@@ -105,13 +105,26 @@ private Q_SLOTS:
         QVERIFY2(!text.contains(QStringLiteral("F6=")) || fields >= 6, qPrintable(text));
     }
 
+    void noValuesLeavesFieldsUnset() {
+        QTemporaryDir dir;
+        LabelPrinting printing;
+        printing.prepareReport(writeFieldsTemplate(dir, 3), {});
+        for (const auto& field : printing.activeReport()->parameterFields())
+            QVERIFY(!field.hasCurrentValue());
+        // The engine's own default asks for missing values, and this engine cannot ask.
+        expectFailure([&] { printing.activeReport()->printOut(false); },
+                      QStringLiteral("needs values for PatientName, Barcode, AgeSex"));
+    }
+
     // Each copy is a print job of its own; fewer than one copy prints nothing.
     void copies_data() {
         QTest::addColumn<int>("copies");
         QTest::addColumn<int>("files");
         QTest::newRow("three") << 3 << 3;
+        QTest::newRow("one") << 1 << 1;
         QTest::newRow("none") << 0 << 0;
         QTest::newRow("negative") << -1 << 0;
+        QTest::newRow("most negative") << -32768 << 0;
     }
     void copies() {
         QFETCH(int, copies);
@@ -239,6 +252,28 @@ private Q_SLOTS:
         }
         QCOMPARE(names.size(), 12);
         QCOMPARE(labeltest::pdfFiles(dir.filePath(QStringLiteral("labels"))).size(), 12);
+    }
+
+    void viewerPath() {
+        QTemporaryDir dir;
+        LabelPrinting printing;
+        printing.prepareReport(writeShippedTemplate(dir), seven);
+        expectFailure([&] { printing.presentReport(true, QStringLiteral("View"), false); },
+                      QStringLiteral("The report viewer is not available."));
+
+        QString shownCaption;
+        bool shownTree = false;
+        printing.setViewer([&](LabelPrinting& p, bool tree, const QString& caption, bool) {
+            QVERIFY(p.activeReport());
+            shownCaption = caption;
+            shownTree = tree;
+            p.releaseActiveReport();
+        });
+        printing.presentReport(true, QStringLiteral("View Report"), false);
+        QCOMPARE(shownCaption, QStringLiteral("View Report"));
+        QVERIFY(shownTree);
+        QVERIFY(!printing.activeReport());
+        QVERIFY(labeltest::pdfFiles(dir.filePath(QStringLiteral("labels"))).isEmpty());
     }
 };
 

@@ -41,13 +41,49 @@ private Q_SLOTS:
             QVERIFY2(shown.contains(field), qPrintable(t.fields.at(field)));
     }
 
+    void itemsAndDefaults() {
+        const LabelTemplate t = LabelTemplate::parse(
+            withItems(
+                R"({ "type": "text", "title": true, "x": 0, "y": 0, "width": 50, "height": 25 },
+                         { "type": "text", "field": "B", "prefix": "N: ", "font": "Liberation Serif",
+                           "size": 9, "bold": true, "align": "right", "x": 1, "y": 2, "width": 3, "height": 4 },
+                         { "type": "barcode", "text": "FIXED", "symbology": "Data Matrix",
+                           "humanReadable": false, "quietZones": false, "x": 0, "y": 0, "width": 10, "height": 10 },
+                         { "type": "line", "x1": 0, "y1": 25, "x2": 50, "y2": 25, "comment": "bottom edge" })"),
+            QStringLiteral("t.rpt"), QStringLiteral("/labels"));
+        QCOMPARE(t.items.size(), std::size_t(4));
+        const auto& title = std::get<LabelText>(t.items[0]);
+        QCOMPARE(title.content.source, LabelContent::Source::Title);
+        QCOMPARE(title.font.family, QStringLiteral("Arial"));
+        QCOMPARE(title.font.size, 7.0);
+        QCOMPARE(title.align, LabelAlign::Left);
+        const auto& named = std::get<LabelText>(t.items[1]);
+        QCOMPARE(named.content.field, 1);
+        QCOMPARE(named.prefix, QStringLiteral("N: "));
+        QCOMPARE(named.font.family, QStringLiteral("Liberation Serif"));
+        QVERIFY(named.font.bold);
+        QCOMPARE(named.align, LabelAlign::Right);
+        QCOMPARE(named.box, QRectF(1, 2, 3, 4));
+        const auto& code = std::get<LabelBarcode>(t.items[2]);
+        QCOMPARE(code.content.text, QStringLiteral("FIXED"));
+        QCOMPARE(code.symbology, BARCODE_DATAMATRIX);
+        QVERIFY(!code.humanReadable);
+        QVERIFY(!code.quietZones);
+        const auto& line = std::get<LabelLine>(t.items[3]);
+        QCOMPARE(line.thickness, 0.2);
+        QCOMPARE(line.to, QPointF(50, 25));
+    }
+
     void symbologyNames_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("symbology");
         QTest::newRow("zint constant") << "BARCODE_CODE128" << BARCODE_CODE128;
+        QTest::newRow("short") << "CODE128" << BARCODE_CODE128;
         QTest::newRow("spoken") << "Code 128" << BARCODE_CODE128;
         QTest::newRow("qr") << "QR Code" << BARCODE_QRCODE;
+        QTest::newRow("code 39") << "code39" << BARCODE_CODE39;
         QTest::newRow("unknown") << "CODE12X" << 0;
+        QTest::newRow("prefix only") << "BARCODE_" << 0;
     }
     void symbologyNames() {
         QFETCH(QString, name);
@@ -64,6 +100,8 @@ private Q_SLOTS:
                                << "Zebra ZD421";
         QTest::newRow("relative folder")
             << "pdf:out/labels" << int(LabelDestination::Kind::PdfFolder) << "/srv/lab/out/labels";
+        QTest::newRow("absolute folder")
+            << "pdf:/tmp/labels" << int(LabelDestination::Kind::PdfFolder) << "/tmp/labels";
         QTest::newRow("up and over")
             << "pdf:../pdf" << int(LabelDestination::Kind::PdfFolder) << "/srv/pdf";
     }
@@ -91,22 +129,36 @@ private Q_SLOTS:
         QTest::newRow("height zero")
             << QByteArray(R"({ "width": 50, "height": 0, "fields": [], "items": [] })")
             << "\"height\" must be a number above 0";
+        QTest::newRow("size as text")
+            << QByteArray(R"({ "width": "50mm", "height": 25, "fields": [], "items": [] })")
+            << "\"width\" must be a number";
         QTest::newRow("misspelt setting")
             << QByteArray(
                    R"({ "width": 50, "height": 25, "printr": "", "fields": [], "items": [] })")
             << "unknown setting \"printr\"";
+        QTest::newRow("later version")
+            << QByteArray(
+                   R"({ "version": 2, "width": 50, "height": 25, "fields": [], "items": [] })")
+            << "\"version\": 1 only";
         QTest::newRow("pdf without folder")
             << QByteArray(
                    R"({ "width": 50, "height": 25, "printer": "pdf:", "fields": [], "items": [] })")
             << "must name a folder";
+        QTest::newRow("fields not a list")
+            << QByteArray(R"({ "width": 50, "height": 25, "fields": "A, B", "items": [] })")
+            << "\"fields\" must be a list";
         QTest::newRow("field twice")
             << QByteArray(R"({ "width": 50, "height": 25, "fields": ["A", "A"], "items": [] })")
             << "\"A\" is listed twice";
+        QTest::newRow("no items") << QByteArray(R"({ "width": 50, "height": 25, "fields": [] })")
+                                  << "\"items\" must be";
         QTest::newRow("unknown type")
             << withItems(R"({ "type": "circle" })") << "item 1: \"type\" must be";
         QTest::newRow("two sources")
             << withItems(R"({ "type": "text", "text": "x", "field": "A", )" + box + " }")
             << "item 1 (text): give exactly one of";
+        QTest::newRow("no source") << withItems(R"({ "type": "text", )" + box + " }")
+                                   << "item 1 (text): give exactly one of";
         QTest::newRow("unknown field")
             << withItems(R"({ "type": "line", "x1": 0, "y1": 0, "x2": 1, "y2": 1 },
                             { "type": "text", "field": "Nmae", )" +
@@ -121,6 +173,9 @@ private Q_SLOTS:
             << withItems(
                    R"({ "type": "text", "field": "A", "x": 45, "y": 0, "width": 10, "height": 5 })")
             << "item 1 (text): the box reaches beyond the 50 x 25 mm label";
+        QTest::newRow("line beyond the label")
+            << withItems(R"({ "type": "line", "x1": 0, "y1": 0, "x2": 60, "y2": 1 })")
+            << "item 1 (line): the line reaches beyond";
         QTest::newRow("alignment")
             << withItems(R"({ "type": "text", "field": "A", "align": "middle", )" + box + " }")
             << "\"align\" must be \"left\", \"center\" or \"right\", not \"middle\"";
@@ -132,6 +187,13 @@ private Q_SLOTS:
             << withItems(R"({ "type": "barcode", "field": "A", "symbology": "MAXICODE", )" + box +
                          " }")
             << "cannot be printed on labels";
+        QTest::newRow("switch as text")
+            << withItems(R"({ "type": "barcode", "field": "A", "humanReadable": "yes", )" + box +
+                         " }")
+            << "\"humanReadable\" must be true or false";
+        QTest::newRow("barcode from title")
+            << withItems(R"({ "type": "barcode", "title": true, )" + box + " }")
+            << "unknown setting \"title\"";
     }
     void faults() {
         QFETCH(QByteArray, json);
