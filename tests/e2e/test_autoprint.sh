@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Refresh lists the demo requests of the last six hours; Print Now prints every one of them
+# through the system spooler, once per label, records them in the database and the day's print
+# log; a second Print Now prints nothing more.
+source "$(dirname "$0")/lib.sh" "$@"
+start_display
+make_demo_lab
+# Automatic printing off, so every label comes from Print Now.
+printf '[LabBarcodes]\nvkchkAutoPrintRequests=0\n' >"$XDG_CONFIG_HOME/quillon/Wrenfold.ini"
+
+# The requests the list shows and the labels each has.
+recent="SELECT DISTINCT A.RefNum FROM tbLabMaster A
+        JOIN tbcolabexam B ON A.ItemId = B.LabexamId
+        WHERE A.RequestStatus = 'X' AND B.Form <> 'P'
+        AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
+requests=$(labdb "$recent;")
+[ -n "$requests" ] || fail "the demo database has no recent request"
+labels=$(labdb "SELECT count(DISTINCT Barcode) FROM tbLabMaster WHERE RefNum IN ($recent);")
+expected_barcodes=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum IN ($recent);" | sort)
+
+start_station
+win=$(wait_window '^ Quillon$')
+xdotool windowfocus --sync "$win"
+sleep 0.5
+
+# Print Now's centre: the window has no frame under Xvfb, the working area is centred in it, and
+# design places are twips (15 to a pixel at 96 dpi).
+eval "$(xdotool getwindowgeometry --shell "$win")"
+read -r print_x print_y < <(awk -v x="$X" -v y="$Y" -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN {
+  left = (w * 15 / 2 - 12465 / 2) / 15; top = (h * 15 / 2 - 10155 / 2) / 15
+  printf "%d %d\n", x + left + (9480 + 1845 / 2) / 15, y + top + (360 + 465 / 2) / 15 }')
+print_now() { xdotool mousemove --sync "$print_x" "$print_y" click 1; }
+
+xdotool key alt+r # Refresh
+sleep 3
+
+# Waits until n new labels have landed and no more arrive for a few seconds; prints the count.
+wait_labels() {
+  local n=$1 count=0 last=-1 still=0
+  for _ in $(seq 1 360); do
+    count=$(spooled_pdfs | wc -l)
+    if [ "$count" = "$last" ]; then still=$((still + 1)); else still=0; fi
+    [ "$count" -ge "$n" ] && [ "$still" -ge 6 ] && break
+    last=$count
+    sleep 0.5
+  done
+  echo "$count"
+}
+
+mark_spool
+print_now
+count=$(wait_labels "$labels")
+screenshot autoprint
+[ "$count" = "$labels" ] || fail "Print Now printed $count labels, expected $labels"
+
+recorded=$(labdb "SELECT DISTINCT Barcode FROM tbLabBarcodeMaster;" | sort)
+[ "$recorded" = "$expected_barcodes" ] || fail "the database recorded [$recorded], expected [$expected_barcodes]"
+dates=$(labdb "SELECT count(DISTINCT RequestNum) FROM tbLabBarcodeDate;")
+items=$(labdb "SELECT count(*) FROM tbLabMaster WHERE RefNum IN ($recent) AND Barcode IS NOT NULL;")
+[ "$dates" -ge 1 ] && [ "$dates" -le "$items" ] || fail "the database holds date records of $dates items"
+
+# Each request's day file: the cycle's entry, then one entry per printed label.
+for ref in $requests; do
+  day=$(labdb "SELECT strftime('%m %d %Y', min(Transdate)) FROM tbLabMaster WHERE RefNum = '$ref';")
+  log="$WORK/PrintLog/PrintedLabBarcodes $day.txt"
+  n=$(labdb "SELECT count(DISTINCT Barcode) FROM tbLabMaster WHERE RefNum = '$ref';")
+  got=$(grep -c -- "---$ref"$'\r'"\$" "$log" 2>/dev/null || true)
+  [ "$got" = $((n + 1)) ] || fail "the print log holds $got entries of $ref, expected $((n + 1))"
+done
+lines=$(cat "$WORK"/PrintLog/*.txt | wc -l)
+
+# Every row is marked now: a second run prints and logs nothing.
+mark_spool
+print_now
+sleep 4
+[ "$(spooled_pdfs | wc -l)" = 0 ] || fail "the second Print Now printed again"
+[ "$(cat "$WORK"/PrintLog/*.txt | wc -l)" = "$lines" ] || fail "the second Print Now wrote to the log"
+
+kill "$STATION_PID"
+wait "$STATION_PID" 2>/dev/null || true
+STATION_PID=""
+echo "e2e autoprint: passed ($(echo "$requests" | wc -l) requests, $labels labels)"
