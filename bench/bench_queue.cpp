@@ -1,0 +1,172 @@
+// Figures of the request queue on a large embedded lab database:
+//  - Refresh adding the 50 newest requests, with a 100,000-line print log for each of their days;
+//  - Print Now over 50 unprinted requests, labels written as PDF files.
+//   bench_queue [requests]
+#include "app/DbConnection.h"
+#include "app/SettingsStore.h"
+#include "labdb/LabDbBuilder.h"
+#include "labels/LabelPrinting.h"
+#include "queue/AutoPrintCycle.h"
+#include "queue/PrintLog.h"
+#include "queue/PrintedMarks.h"
+#include "queue/RecentRequests.h"
+#include "station/Messages.h"
+#include "station/RequestGrid.h"
+#include "station/Station.h"
+#include "station/StationWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class PrintedMessages : public Messages {
+public:
+    void show(const QString& text, Icon) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+};
+
+struct Figures {
+    double median;
+    double worst;
+};
+
+template <typename Prepare, typename Work>
+Figures measure(int runs, Prepare&& prepare, Work&& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        prepare();
+        QElapsedTimer clock;
+        clock.start();
+        work();
+        times.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
+}
+
+// A PDF label template beside the shipped one's contents, printing into folder.
+QString writePdfTemplate(const QString& dir, const QString& folder) {
+    QFile source(QStringLiteral(QUILLON_SOURCE_DIR "/src/labels/LabBarcodeLabel.rpt"));
+    if (!source.open(QIODevice::ReadOnly))
+        qFatal("cannot read the label template");
+    QString text = QString::fromUtf8(source.readAll());
+    static const QRegularExpression printer(QStringLiteral("\"printer\"\\s*:\\s*\"[^\"]*\""));
+    text.replace(printer, QStringLiteral("\"printer\": \"pdf:") + folder + QLatin1Char('"'));
+    const QString path = dir + QStringLiteral("/LabBarcodeLabel.rpt");
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write the label template");
+    out.write(text.toUtf8());
+    return path;
+}
+
+void removeFiles(const QString& folder, const QString& pattern) {
+    QDir dir(folder);
+    for (const QString& name : dir.entryList({pattern}, QDir::Files))
+        dir.remove(name);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("windir", (dir.path() + QStringLiteral("\\Windows")).toLocal8Bit());
+    const int requests = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
+    const QString labPath = dir.filePath(QStringLiteral("lab.db"));
+
+    QElapsedTimer clock;
+    clock.start();
+    LabDbBuilder::create(labPath);
+    LabDbBuilder(labPath).generate(requests, QDateTime::currentDateTime());
+    std::printf("lab database: %d requests generated in %.1f s\n", requests, clock.elapsed() / 1e3);
+
+    SettingsStore::write(QStringLiteral("ORVANT Current User"), QStringLiteral("Connection"),
+                         QStringLiteral("Server"), QStringLiteral("sqlite:") + labPath);
+    SettingsStore::write(QStringLiteral("Wrenfold"), QStringLiteral("LabBarcodes"),
+                         QStringLiteral("vkchkAutoPrintRequests"), QStringLiteral("0"));
+    DbConnection connection;
+    if (!OpenConnection(connection)) {
+        std::fprintf(stderr, "cannot open: %s\n", qPrintable(connection.failureReason()));
+        return 1;
+    }
+    PrintedMessages messages;
+    Station station(connection.lab(), messages);
+    if (!station.show())
+        return 1;
+    const QString labelFolder = dir.filePath(QStringLiteral("labels"));
+    station.labelPrinting().setTemplatePath(writePdfTemplate(dir.path(), labelFolder));
+    RequestGrid& grid = *station.window().controls().Grid1;
+    RecentRequests& recent = station.recentRequests();
+    const QString logFolder = station.printLogFolder();
+
+    recent.onRefreshClick();
+    const int listed = grid.rows() - 1;
+    const Figures bare = measure(
+        10, [] {}, [&] { recent.onRefreshClick(); });
+    std::printf("Refresh adding %d requests, empty day log: median %.1f ms, worst %.1f ms\n",
+                listed, bare.median, bare.worst);
+
+    // The days of the newest requests, each with a 100,000-line log that holds none of them.
+    QSet<QString> days;
+    for (int row = 1; row < grid.rows(); ++row)
+        days.insert(grid.cellText(row, 0));
+    QSet<QString> files;
+    for (const QString& transDate : std::as_const(days)) {
+        const QString path = logFolder + QLatin1Char('/') + PrintLog::dayFileName(transDate);
+        if (files.contains(path))
+            continue;
+        files.insert(path);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 1;
+        QByteArray lines;
+        for (int i = 0; i < 100000; ++i)
+            lines += PrintLog::entryLine(transDate, transDate,
+                                         QStringLiteral("X%1B").arg(i, 7, 10, QLatin1Char('0')));
+        file.write(lines);
+    }
+
+    const Figures refresh = measure(
+        10, [] {}, [&] { recent.onRefreshClick(); });
+    std::printf("Refresh adding %d requests, 100,000-line day log: median %.1f ms, worst %.1f ms\n",
+                grid.rows() - 1, refresh.median, refresh.worst);
+    if (grid.rows() - 1 != listed)
+        std::printf("  (the list changed while measuring: %d rows, then %d)\n", listed,
+                    grid.rows() - 1);
+
+    // Print Now over the list, every row unprinted: each run starts from empty logs.
+    int labels = 0;
+    const Figures run = measure(
+        3,
+        [&] {
+            removeFiles(logFolder, QStringLiteral("*.txt"));
+            removeFiles(labelFolder, QStringLiteral("*.pdf"));
+            recent.onRefreshClick();
+        },
+        [&] {
+            station.autoPrintCycle().onPrintNowClick();
+            labels =
+                int(QDir(labelFolder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
+        });
+    int marked = 0;
+    for (int row = 1; row < grid.rows(); ++row)
+        marked += grid.cellText(row, PrintedMarks::printedColumn).isEmpty() ? 0 : 1;
+    std::printf("Print Now over %d unprinted requests (%d PDF labels): median %.0f ms, worst %.0f "
+                "ms, %.1f ms per label; %d rows marked\n",
+                grid.rows() - 1, labels, run.median, run.worst, run.median / std::max(1, labels),
+                marked);
+    return 0;
+}
