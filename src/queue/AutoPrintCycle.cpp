@@ -67,19 +67,22 @@ void AutoPrintCycle::run(bool fromTick) {
     {
         // Held while a failure is shown, so no second run starts behind the message.
         const StationActivity::Scope running(m_station.activity(), StationActivity::Kind::Cycle);
+        bool failed = false;
         QString failure;
         try {
             PrintPendingRequests();
         } catch (const Failure& error) {
+            failed = true;
             failure = error.description();
         } catch (const std::exception& error) {
+            failed = true;
             failure = QStringLiteral("Automatic printing stopped: ") +
                       QString::fromLocal8Bit(error.what());
         }
         // An unattended station keeps going: the next tick tries again.
         if (fromTick && !m_station.activity().stopRequested())
             m_station.EnableTimers(true);
-        if (!failure.isNull())
+        if (failed)
             m_station.messages().show(failure, Messages::Icon::Warning);
     }
     m_station.recentRequests().runDeferredRefresh();

@@ -88,17 +88,20 @@ void RecentRequests::AddRequestRow(const QString& refNum) {
 
 void RecentRequests::refresh(bool emptyFirst) {
     const StationActivity::Scope running(m_station.activity(), StationActivity::Kind::Refresh);
+    bool failed = false;
     QString failure;
     try {
         if (emptyFirst)
             m_station.window().controls().Grid1->setRows(1);
         LoadRecentRequests();
     } catch (const Failure& error) {
+        failed = true;
         failure = error.description();
     } catch (const std::exception& error) {
+        failed = true;
         failure = QString::fromLocal8Bit(error.what());
     }
-    if (!failure.isNull()) {
+    if (failed) {
         m_station.messages().show(
             QStringLiteral("The list of recent requests could not be refreshed:\n") + failure,
             Messages::Icon::Warning);
