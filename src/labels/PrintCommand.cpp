@@ -45,7 +45,7 @@ void PrintCommand::onPrintClick() {
     run();
 }
 
-void PrintCommand::run() {
+bool PrintCommand::run() {
     Station& s = m_station;
     const StationControls& c = s.window().controls();
     const StationActivity::Scope running(s.activity(), StationActivity::Kind::Print);
@@ -60,7 +60,7 @@ void PrintCommand::run() {
         for (int k = 1; k <= entries; ++k) {
             QCoreApplication::processEvents();
             if (s.activity().stopRequested())
-                return; // Exit: the entries done so far are complete
+                return false; // Exit: the entries done so far are complete
             if (!c.lstExams->isTicked(k))
                 continue;
             QString barcode = request.Barcodes.value(k - 1);
@@ -119,7 +119,7 @@ void PrintCommand::run() {
             text += QStringLiteral("\nNot recorded in the database:\n") +
                     notRecorded.join(QLatin1Char('\n'));
         s.messages().show(text, Messages::Icon::Warning);
-        return;
+        return false;
     }
 
     c.cmdGenerate->setEnabled(false);
@@ -131,4 +131,5 @@ void PrintCommand::run() {
                               notRecorded.join(QLatin1Char('\n')),
                           Messages::Icon::Warning);
     }
+    return true;
 }

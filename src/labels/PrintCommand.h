@@ -11,8 +11,9 @@ class PrintCommand : public QObject {
 public:
     explicit PrintCommand(Station& station, QObject* parent = nullptr);
 
-    // The click handler's work; the automatic cycle runs it directly.
-    void run();
+    // The click handler's work; the automatic cycle runs it directly. Returns false when the job
+    // stopped on a failure (shown to the user; the request stays loaded) or on Exit.
+    bool run();
     // A click on Print: dropped while a lookup, print job or cycle runs.
     void onPrintClick();
 

@@ -24,18 +24,19 @@ RequestLookup::RequestLookup(const StationControls& controls, LabDatabase& lab, 
     , m_activity(activity)
     , m_current(current) {}
 
-void RequestLookup::LookupRequest() {
+LookupOutcome RequestLookup::LookupRequest() {
     const StationActivity::Scope running(m_activity, StationActivity::Kind::Lookup);
     try {
-        lookup();
+        return lookup();
     } catch (const Failure& failure) {
         m_messages.show(failure.description(), Messages::Icon::Warning);
     } catch (const std::exception& error) {
         m_messages.show(QString::fromLocal8Bit(error.what()), Messages::Icon::Warning);
     }
+    return LookupOutcome::Failed;
 }
 
-void RequestLookup::lookup() {
+LookupOutcome RequestLookup::lookup() {
     const StationControls& c = m_controls;
     c.lstExams->clear();
     m_current.clearSingleFields();
@@ -43,7 +44,7 @@ void RequestLookup::lookup() {
     const QString number = c.txtNumber->text();
     if (number.trimmed().isEmpty()) {
         c.txtNumber->setFocus();
-        return;
+        return LookupOutcome::Blank;
     }
     const RowSet rows = m_lab.getRequests(number, lookupKind(number));
     if (rows.rowCount() < 1) {
@@ -51,7 +52,7 @@ void RequestLookup::lookup() {
         c.lblPatientName->clear();
         c.txtNumber->clear();
         c.txtNumber->setFocus();
-        return;
+        return LookupOutcome::NotFound;
     }
 
     ResetInput(false, true, false, false);
@@ -75,7 +76,7 @@ void RequestLookup::lookup() {
     for (int k = 0; k < count; ++k) {
         QCoreApplication::processEvents();
         if (m_activity.stopRequested())
-            return;
+            return LookupOutcome::Failed;
         m_current.Barcodes[k] = rows.value(k, QStringLiteral("Barcode"));
         m_current.Instruments[k] = rows.value(k, QStringLiteral("Instrument"));
         c.lstExams->appendEntry(checklistEntry(m_current.Barcodes[k], m_current.Instruments[k]));
@@ -90,6 +91,7 @@ void RequestLookup::lookup() {
     } else {
         c.cmdNew->setFocus();
     }
+    return LookupOutcome::Loaded;
 }
 
 void RequestLookup::ResetInput(bool searchEnabled, bool examsEnabled, bool clearNumber,

@@ -7,6 +7,14 @@ class Messages;
 class StationActivity;
 struct StationControls;
 
+// How a lookup ended.
+enum class LookupOutcome {
+    Blank,    // nothing to look up: no statement sent
+    NotFound, // "Sample not found!" was shown
+    Loaded,   // the request's labels are listed
+    Failed,   // the failure was shown; the number stays in the box
+};
+
 // Turns the number in the number box into a loaded request (LookupRequest), and puts the search
 // and exam controls into a known state (ResetInput).
 class RequestLookup {
@@ -15,11 +23,11 @@ public:
                   StationActivity& activity, CurrentRequest& current);
 
     // Never passes a failure on: it reports it in a warning and returns.
-    void LookupRequest();
+    LookupOutcome LookupRequest();
     void ResetInput(bool searchEnabled, bool examsEnabled, bool clearNumber, bool focusNumber);
 
 private:
-    void lookup();
+    LookupOutcome lookup();
 
     const StationControls& m_controls;
     LabDatabase& m_lab;

@@ -6,7 +6,6 @@
 #include "queue/PrintLog.h"
 #include "queue/PrintedMarks.h"
 #include "queue/RecentRequests.h"
-#include "station/CheckList.h"
 #include "station/Messages.h"
 #include "station/RequestGrid.h"
 #include "station/Station.h"
@@ -53,14 +52,11 @@ bool AutoPrintCycle::printRow(int row) {
     // The day's log gets the cycle's entry before the labels are printed, unless it has one.
     m_station.printLog().CheckPrintLog(grid.cellText(row, 1), grid.cellText(row, 0), true, false);
     c.txtNumber->setText(grid.cellText(row, 1));
-    m_station.lookup().LookupRequest();
-    // A lookup that failed keeps the number in the box and lists nothing; a request that is not
-    // found empties the box and goes on to be marked.
-    if (c.lstExams->entryCount() == 0 && !c.txtNumber->text().trimmed().isEmpty())
+    // A request that is not found goes on to be marked; a lookup or print that failed ends the
+    // run at this row, unmarked, so the next run prints it.
+    if (m_station.lookup().LookupRequest() == LookupOutcome::Failed)
         return false;
-    m_station.printCommand().run();
-    // A Print command that stopped keeps the request loaded; one that finished has reset it.
-    return c.lstExams->entryCount() == 0;
+    return m_station.printCommand().run();
 }
 
 void AutoPrintCycle::run(bool fromTick) {

@@ -31,6 +31,17 @@ QByteArrayView trimBlanks(QByteArrayView text) {
     return text.sliced(begin, end - begin);
 }
 
+// The line of content (without its line end) that holds position.
+QByteArrayView lineAround(const QByteArray& content, qsizetype position) {
+    const qsizetype start = content.lastIndexOf('\n', position) + 1;
+    qsizetype end = content.indexOf('\n', position);
+    if (end < 0)
+        end = content.size();
+    if (end > start && content.at(end - 1) == '\r')
+        --end;
+    return QByteArrayView(content).sliced(start, end - start);
+}
+
 } // namespace
 
 PrintLog::PrintLog(QString folder)
@@ -73,6 +84,28 @@ bool PrintLog::lineHolds(QByteArrayView line, QByteArrayView number) {
     return trimBlanks(line.sliced(marker + 3)) == number;
 }
 
+bool PrintLog::holdsNumber(const QByteArray& content, const QByteArray& number) {
+    if (number.isEmpty()) {
+        // Every line could hold the empty number: read them all in order.
+        for (qsizetype start = 0; start < content.size();) {
+            if (lineHolds(lineAround(content, start), number))
+                return true;
+            const qsizetype end = content.indexOf('\n', start);
+            if (end < 0)
+                break;
+            start = end + 1;
+        }
+        return false;
+    }
+    // Only lines where the number's text occurs can hold it; a day file of many entries is
+    // searched for those, not read line by line.
+    for (qsizetype at = content.indexOf(number); at >= 0; at = content.indexOf(number, at + 1)) {
+        if (lineHolds(lineAround(content, at), number))
+            return true;
+    }
+    return false;
+}
+
 bool PrintLog::CheckPrintLog(const QString& refNum, const QString& transDate, bool writeEntry,
                              bool skipLookup) {
     const QString path = dayFilePath(transDate);
@@ -94,17 +127,7 @@ bool PrintLog::CheckPrintLog(const QString& refNum, const QString& transDate, bo
         const QByteArray content = file.readAll();
         if (file.error() != QFileDevice::NoError)
             throw Failure(fileFailure(path, QStringLiteral("read"), file));
-        qsizetype start = 0;
-        while (start < content.size() && !logged) {
-            qsizetype end = content.indexOf('\n', start);
-            if (end < 0)
-                end = content.size();
-            qsizetype lineEnd = end;
-            if (lineEnd > start && content.at(lineEnd - 1) == '\r')
-                --lineEnd;
-            logged = lineHolds(QByteArrayView(content).sliced(start, lineEnd - start), number);
-            start = end + 1;
-        }
+        logged = holdsNumber(content, number);
     }
     file.close();
 

@@ -25,6 +25,8 @@ public:
     bool CheckPrintLog(const QString& refNum, const QString& transDate, bool writeEntry,
                        bool skipLookup);
 
+    // Whether any line of a day file's content holds the (stored) number.
+    static bool holdsNumber(const QByteArray& content, const QByteArray& storedNumber);
     // The reading rule for one line (without its line end) and one number.
     static bool lineHolds(QByteArrayView line, QByteArrayView storedNumber);
     // The entry line for the file, line end included, in the file's encoding.

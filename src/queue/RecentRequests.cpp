@@ -14,15 +14,18 @@
 
 namespace {
 
-// Hourglass and a disabled grid for as long as a refresh runs, whichever way it ends.
+// Hourglass and a disabled grid for as long as a refresh runs, whichever way it ends. The grid
+// is painted once at the end rather than at every yield.
 class BusyGrid {
 public:
     explicit BusyGrid(RequestGrid& grid)
         : m_grid(grid) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         m_grid.setEnabled(false);
+        m_grid.setUpdatesEnabled(false);
     }
     ~BusyGrid() {
+        m_grid.setUpdatesEnabled(true);
         m_grid.setEnabled(true);
         QApplication::restoreOverrideCursor();
     }

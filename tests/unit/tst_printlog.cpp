@@ -32,6 +32,8 @@ private Q_SLOTS:
     void aDateThatIsNotADateIsRefused();
     void readingRule_data();
     void readingRule();
+    void searchFindsOnlyAHoldingLine_data();
+    void searchFindsOnlyAHoldingLine();
     void lookupCreatesAnEmptyDayFile();
     void theThreeFlagCombinations();
     void entryBytesAndAppendOnly();
@@ -94,6 +96,31 @@ void PrintLogTest::readingRule() {
     QFETCH(QString, number);
     QFETCH(bool, holds);
     QCOMPARE(PrintLog::lineHolds(line, PrintLog::storedNumber(number)), holds);
+}
+
+void PrintLogTest::searchFindsOnlyAHoldingLine_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("holds");
+    const QByteArray day("2026-12-07 08:00:00 2026-12-07 08:01:00 ---");
+    QTest::newRow("text elsewhere, then a holding line")
+        << QByteArray("123 x ---1234\r\n" + day + "5123\r\n" + day + "123\r\n") << "123" << true;
+    QTest::newRow("text only inside other numbers")
+        << QByteArray(day + "1234\r\n" + day + "0123\r\n") << "123" << false;
+    QTest::newRow("last line without its line end")
+        << QByteArray(day + "9\r\n" + day + " 77 ") << "77" << true;
+    QTest::newRow("before the marker only") << QByteArray("77 ---78\r\n") << "77" << false;
+    QTest::newRow("empty number, blank after a marker")
+        << QByteArray(day + "1\r\nx ---   \r\n") << "" << true;
+    QTest::newRow("empty number, none blank") << QByteArray(day + "1\r\n") << "" << false;
+    QTest::newRow("empty file") << QByteArray() << "1" << false;
+}
+
+void PrintLogTest::searchFindsOnlyAHoldingLine() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, number);
+    QFETCH(bool, holds);
+    QCOMPARE(PrintLog::holdsNumber(content, PrintLog::storedNumber(number)), holds);
 }
 
 void PrintLogTest::lookupCreatesAnEmptyDayFile() {
