@@ -17,10 +17,11 @@ printf '[Connection]\nServer=sqlite:%s\n' "$work/lab.db" >"$work/config/quillon/
 for i in $(seq 1 "$runs"); do
   start=$(date +%s%N)
   /usr/bin/time -f '%M' -o "$work/rss" "$build/quillon" >/dev/null 2>&1 &
+  station=$!
   until xdotool search --onlyvisible --name '^ Quillon$' >/dev/null 2>&1; do sleep 0.01; done
   end=$(date +%s%N)
   sleep 0.5
-  pkill -f "$build/quillon" || true
-  wait 2>/dev/null || true
-  printf 'run %d: window after %d ms, peak memory %d KiB\n' "$i" $(((end - start) / 1000000)) "$(cat "$work/rss")"
+  pkill -x quillon || true
+  wait "$station" 2>/dev/null || true
+  printf 'run %d: window after %d ms, peak memory %d KiB\n' "$i" $(((end - start) / 1000000)) "$(tail -n 1 "$work/rss")"
 done
