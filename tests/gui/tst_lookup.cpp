@@ -1,4 +1,5 @@
 #include "StationTestSupport.h"
+#include "TestData.h"
 #include "app/SettingsStore.h"
 #include "labdb/LabDbBuilder.h"
 #include "lookup/LookupInput.h"
@@ -26,29 +27,11 @@
 namespace {
 
 LabItem label(const QString& exam, const QString& instrument, const QString& barcode) {
-    LabItem item;
-    item.exam = exam;
-    item.instrument = instrument;
-    item.barcode = barcode;
-    item.itemId = exam;
-    item.sectionId = QStringLiteral("S1");
-    return item;
+    return TestData::item(exam, barcode, instrument);
 }
 
 LabRequest request(const QString& refNum, const QList<LabItem>& items) {
-    LabRequest r;
-    r.refNum = refNum;
-    r.transDate = QDateTime::currentDateTime().addSecs(-600);
-    r.idNum = QStringLiteral("ID-") + refNum;
-    r.patient = {QStringLiteral("HN-") + refNum,
-                 QStringLiteral("DELA CRUZ"),
-                 QStringLiteral("JUAN"),
-                 QStringLiteral("SANTOS"),
-                 QStringLiteral("R-201"),
-                 QStringLiteral("45"),
-                 QStringLiteral("M")};
-    r.items = items;
-    return r;
+    return TestData::request(refNum, 10, items);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "StationTestSupport.h"
+#include "TestData.h"
 #include "labdb/LabDbBuilder.h"
 #include "labels/LabelPrinting.h"
 #include "labels/PrintCommand.h"
@@ -23,14 +24,7 @@
 namespace {
 
 LabItem item(const QString& exam, const QString& instrument, const QString& barcode) {
-    LabItem i;
-    i.exam = exam;
-    i.instrument = instrument;
-    i.barcode = barcode;
-    i.itemId = exam;
-    i.sectionId = QStringLiteral("S1");
-    i.specimenId = QStringLiteral("SP1");
-    return i;
+    return TestData::item(exam, barcode, instrument);
 }
 
 const QDateTime transDate = QDateTime(QDate(2026, 12, 7), QTime(23, 50, 0));

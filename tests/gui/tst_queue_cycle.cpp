@@ -1,4 +1,4 @@
-#include "QueueTestSupport.h"
+#include "TestData.h"
 #include "StationTestSupport.h"
 #include "labdb/LabDbBuilder.h"
 #include "labels/LabelPrinting.h"
@@ -19,7 +19,7 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace QueueTest;
+using namespace TestData;
 
 // The automatic printing cycle over a real lab database file, printing labels as PDF files.
 class QueueCycleTest : public QObject {

@@ -1,4 +1,4 @@
-#include "QueueTestSupport.h"
+#include "TestData.h"
 #include "StationTestSupport.h"
 #include "app/DateTimeText.h"
 #include "labdb/LabDbBuilder.h"
@@ -15,7 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace QueueTest;
+using namespace TestData;
 
 // The recent request list over a real lab database file.
 class QueueListTest : public QObject {

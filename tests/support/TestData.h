@@ -9,8 +9,8 @@
 
 class RequestGrid;
 
-// Requests, labels and print-log reading for the recent list and automatic printing tests.
-namespace QueueTest {
+// Lab requests, labels, print-log reading and grid probes shared by the widget tests.
+namespace TestData {
 
 // One item with its own exam row (an instrument runs it) and label barcode.
 LabItem item(const QString& exam, const QString& barcode,
@@ -28,4 +28,4 @@ int pdfCount(const QString& folder);
 QStringList gridNumbers(const RequestGrid& grid);
 bool rowIsMarked(const RequestGrid& grid, int row);
 
-} // namespace QueueTest
+} // namespace TestData

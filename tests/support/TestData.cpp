@@ -1,4 +1,4 @@
-#include "QueueTestSupport.h"
+#include "TestData.h"
 
 #include "queue/PrintedMarks.h"
 #include "station/RequestGrid.h"
@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QFile>
 
-namespace QueueTest {
+namespace TestData {
 
 LabItem item(const QString& exam, const QString& barcode, const QString& instrument) {
     LabItem result;
@@ -78,4 +78,4 @@ bool rowIsMarked(const RequestGrid& grid, int row) {
     return true;
 }
 
-} // namespace QueueTest
+} // namespace TestData
