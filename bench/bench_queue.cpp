@@ -2,6 +2,7 @@
 //  - Refresh adding the 50 newest requests, with a 100,000-line print log for each of their days;
 //  - Print Now over 50 unprinted requests, labels written as PDF files.
 //   bench_queue [requests]
+#include "BenchStation.h"
 #include "app/DbConnection.h"
 #include "app/SettingsStore.h"
 #include "labdb/LabDbBuilder.h"
@@ -28,31 +29,8 @@
 
 namespace {
 
-class PrintedMessages : public Messages {
-public:
-    void show(const QString& text, Icon) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-};
-
-struct Figures {
-    double median;
-    double worst;
-};
-
-template <typename Prepare, typename Work>
-Figures measure(int runs, Prepare&& prepare, Work&& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        prepare();
-        QElapsedTimer clock;
-        clock.start();
-        work();
-        times.push_back(clock.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
-}
+using Bench::Figures;
+using Bench::measure;
 
 // A PDF label template beside the shipped one's contents, printing into folder.
 QString writePdfTemplate(const QString& dir, const QString& folder) {
@@ -79,11 +57,9 @@ void removeFiles(const QString& folder, const QString& pattern) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     QTemporaryDir dir;
-    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
-    qputenv("windir", (dir.path() + QStringLiteral("\\Windows")).toLocal8Bit());
+    Bench::isolate(dir);
+    QApplication app(argc, argv);
     const int requests = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
     const QString labPath = dir.filePath(QStringLiteral("lab.db"));
 
@@ -93,19 +69,12 @@ int main(int argc, char* argv[]) {
     LabDbBuilder(labPath).generate(requests, QDateTime::currentDateTime());
     std::printf("lab database: %d requests generated in %.1f s\n", requests, clock.elapsed() / 1e3);
 
-    SettingsStore::write(QStringLiteral("ORVANT Current User"), QStringLiteral("Connection"),
-                         QStringLiteral("Server"), QStringLiteral("sqlite:") + labPath);
     SettingsStore::write(QStringLiteral("Wrenfold"), QStringLiteral("LabBarcodes"),
                          QStringLiteral("vkchkAutoPrintRequests"), QStringLiteral("0"));
-    DbConnection connection;
-    if (!OpenConnection(connection)) {
-        std::fprintf(stderr, "cannot open: %s\n", qPrintable(connection.failureReason()));
+    Bench::StationUnderTest running;
+    if (!running.open(labPath))
         return 1;
-    }
-    PrintedMessages messages;
-    Station station(connection.lab(), messages);
-    if (!station.show())
-        return 1;
+    Station& station = running.station();
     const QString labelFolder = dir.filePath(QStringLiteral("labels"));
     station.labelPrinting().setTemplatePath(writePdfTemplate(dir.path(), labelFolder));
     RequestGrid& grid = *station.window().controls().Grid1;

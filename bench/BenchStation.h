@@ -1,0 +1,81 @@
+#pragma once
+
+// Shared by the benchmark programs: a station running offscreen over a lab database file in a
+// private folder, messages printed instead of shown, and timing.
+
+#include "app/DbConnection.h"
+#include "app/SettingsStore.h"
+#include "station/Messages.h"
+#include "station/Station.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace Bench {
+
+class PrintedMessages : public Messages {
+public:
+    void show(const QString& text, Icon) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+};
+
+// Settings, print log and labels inside dir; call before the QApplication exists.
+inline void isolate(const QTemporaryDir& dir) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("windir", (dir.path() + QStringLiteral("\\Windows")).toLocal8Bit());
+}
+
+// The station over the lab database at labPath, loaded and shown (offscreen).
+class StationUnderTest {
+public:
+    bool open(const QString& labPath) {
+        SettingsStore::write(QStringLiteral("ORVANT Current User"), QStringLiteral("Connection"),
+                             QStringLiteral("Server"), QStringLiteral("sqlite:") + labPath);
+        if (!OpenConnection(m_connection)) {
+            std::fprintf(stderr, "cannot open: %s\n", qPrintable(m_connection.failureReason()));
+            return false;
+        }
+        m_station = std::make_unique<Station>(m_connection.lab(), m_messages);
+        return m_station->show();
+    }
+    Station& station() { return *m_station; }
+
+private:
+    DbConnection m_connection;
+    PrintedMessages m_messages;
+    std::unique_ptr<Station> m_station;
+};
+
+struct Figures {
+    double median;
+    double worst;
+};
+
+// Times work over runs, each after an untimed prepare; milliseconds.
+template <typename Prepare, typename Work>
+Figures measure(int runs, Prepare&& prepare, Work&& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        prepare();
+        QElapsedTimer clock;
+        clock.start();
+        work();
+        times.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.back()};
+}
+
+template <typename Work> double medianMs(int runs, Work&& work) {
+    return measure(
+               runs, [] {}, std::forward<Work>(work))
+        .median;
+}
+
+} // namespace Bench
