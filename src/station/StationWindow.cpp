@@ -38,6 +38,13 @@ void setTextColour(QWidget* w, const QColor& text) {
     w->setStyleSheet(QStringLiteral("color:%1;background:transparent;").arg(rgb(text)));
 }
 
+// Gives a new control its design font and place (twips converted by the caller).
+template <typename Widget> Widget* place(Widget* widget, const QFont& font, const QRect& geometry) {
+    widget->setFont(font);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
 qreal screenDpi() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInch() : 96.0;
@@ -76,17 +83,14 @@ void StationWindow::buildControls() {
     setTextColour(c.Label5, QColor(64, 64, 64));
     c.Label5->setGeometry(t.rect(120, 240, 12075, 585));
 
-    c.cmdRefresh = new QPushButton(QStringLiteral("&Refresh"), c.fraMain);
-    c.cmdRefresh->setFont(designFont("Arial", 12, true));
-    c.cmdRefresh->setGeometry(t.rect(7560, 360, 1845, 465));
+    c.cmdRefresh = place(new QPushButton(QStringLiteral("&Refresh"), c.fraMain),
+                         designFont("Arial", 12, true), t.rect(7560, 360, 1845, 465));
 
-    c.cmdPrintNow = new QPushButton(QStringLiteral("Print Now"), c.fraMain);
-    c.cmdPrintNow->setFont(designFont("Arial", 12, true));
-    c.cmdPrintNow->setGeometry(t.rect(9480, 360, 1845, 465));
+    c.cmdPrintNow = place(new QPushButton(QStringLiteral("Print Now"), c.fraMain),
+                          designFont("Arial", 12, true), t.rect(9480, 360, 1845, 465));
 
-    c.Grid1 = new RequestGrid(c.fraMain);
-    c.Grid1->setFont(designFont("Arial", 9));
-    c.Grid1->setGeometry(t.rect(120, 840, 12135, 3375));
+    c.Grid1 =
+        place(new RequestGrid(c.fraMain), designFont("Arial", 9), t.rect(120, 840, 12135, 3375));
     c.Grid1->setStyleSheet(QStringLiteral("QTableWidget{gridline-color:rgb(192,192,192);"
                                           "background-color:white;}"));
 
@@ -177,17 +181,14 @@ void StationWindow::buildControls() {
                                               "background:white;}"));
     c.txtCopies->setGeometry(t.rect(5280, 3720, 600, 465));
 
-    c.cmdGenerate = new QPushButton(QStringLiteral("Print"), c.fraExams);
-    c.cmdGenerate->setFont(designFont("Arial", 12, true));
-    c.cmdGenerate->setGeometry(t.rect(720, 4320, 2445, 960));
+    c.cmdGenerate = place(new QPushButton(QStringLiteral("Print"), c.fraExams),
+                          designFont("Arial", 12, true), t.rect(720, 4320, 2445, 960));
 
-    c.cmdNew = new QPushButton(QStringLiteral("Reset"), c.fraExams);
-    c.cmdNew->setFont(designFont("Arial", 12, true));
-    c.cmdNew->setGeometry(t.rect(3390, 4320, 2445, 960));
+    c.cmdNew = place(new QPushButton(QStringLiteral("Reset"), c.fraExams),
+                     designFont("Arial", 12, true), t.rect(3390, 4320, 2445, 960));
 
-    c.cmdExit = new QPushButton(QStringLiteral("Exit"), c.fraMain);
-    c.cmdExit->setFont(designFont("Arial", 12, true));
-    c.cmdExit->setGeometry(t.rect(120, 9360, 1845, 600));
+    c.cmdExit = place(new QPushButton(QStringLiteral("Exit"), c.fraMain),
+                      designFont("Arial", 12, true), t.rect(120, 9360, 1845, 600));
 
     c.lblORVANT = new QLabel(QStringLiteral("Wrenfold by ORVANT"), this);
     c.lblORVANT->setFont(designFont("Calibri", 14.25, true, true));
