@@ -5,6 +5,7 @@
 
 #include "app/DbConnection.h"
 #include "app/SettingsStore.h"
+#include "labdb/LabDbBuilder.h"
 #include "station/Messages.h"
 #include "station/Station.h"
 
@@ -29,6 +30,18 @@ inline void isolate(const QTemporaryDir& dir) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("windir", (dir.path() + QStringLiteral("\\Windows")).toLocal8Bit());
+}
+
+// A new lab database in dir with `requests` generated requests up to now; prints how long that
+// took.
+inline QString generateLab(const QTemporaryDir& dir, int requests, const QDateTime& now) {
+    const QString path = dir.filePath(QStringLiteral("lab.db"));
+    QElapsedTimer clock;
+    clock.start();
+    LabDbBuilder::create(path);
+    LabDbBuilder(path).generate(requests, now);
+    std::printf("lab database: %d requests generated in %.1f s\n", requests, clock.elapsed() / 1e3);
+    return path;
 }
 
 // The station over the lab database at labPath, loaded and shown (offscreen).

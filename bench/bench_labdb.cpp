@@ -3,6 +3,7 @@
 // recording of a 20-row barcode.
 //   bench_labdb [requests]
 
+#include "BenchStation.h"
 #include "app/LabDatabaseFactory.h"
 #include "labdb/LabDbBuilder.h"
 #include "labels/BarcodeRecorder.h"
@@ -19,17 +20,7 @@ namespace {
 
 QTextStream out(stdout);
 
-double medianMs(int runs, const std::function<void()>& work) {
-    QList<qint64> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.append(timer.nsecsElapsed());
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2) / 1e6;
-}
+using Bench::medianMs;
 
 void report(const QString& what, double ms, int runs) {
     out << qSetFieldWidth(44) << Qt::left << what << qSetFieldWidth(0) << Qt::right

@@ -61,13 +61,7 @@ int main(int argc, char* argv[]) {
     Bench::isolate(dir);
     QApplication app(argc, argv);
     const int requests = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
-    const QString labPath = dir.filePath(QStringLiteral("lab.db"));
-
-    QElapsedTimer clock;
-    clock.start();
-    LabDbBuilder::create(labPath);
-    LabDbBuilder(labPath).generate(requests, QDateTime::currentDateTime());
-    std::printf("lab database: %d requests generated in %.1f s\n", requests, clock.elapsed() / 1e3);
+    const QString labPath = Bench::generateLab(dir, requests, QDateTime::currentDateTime());
 
     SettingsStore::write(QStringLiteral("Wrenfold"), QStringLiteral("LabBarcodes"),
                          QStringLiteral("vkchkAutoPrintRequests"), QStringLiteral("0"));

@@ -28,15 +28,10 @@ int main(int argc, char* argv[]) {
     Bench::isolate(dir);
     QApplication app(argc, argv);
     const int requests = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
-    const QString labPath = dir.filePath(QStringLiteral("lab.db"));
     const QDateTime now = QDateTime::currentDateTime();
-
-    QElapsedTimer clock;
-    clock.start();
-    LabDbBuilder::create(labPath);
+    const QString labPath = Bench::generateLab(dir, requests, now);
     {
         LabDbBuilder lab(labPath);
-        lab.generate(requests, now);
         LabRequest big;
         big.refNum = QStringLiteral("T9999999C");
         big.transDate = now;
@@ -53,7 +48,6 @@ int main(int argc, char* argv[]) {
         }
         lab.addRequest(big);
     }
-    std::printf("lab database: %d requests generated in %.1f s\n", requests, clock.elapsed() / 1e3);
 
     Bench::StationUnderTest running;
     if (!running.open(labPath))
