@@ -17,3 +17,11 @@ private:
     QString m_description;
     QByteArray m_utf8;
 };
+
+// A failure caused by the data of one request (a barcode its symbology cannot encode, a
+// transaction date that is not a date): other requests can still be printed, and retrying this
+// one gives the same failure until its data changes.
+class RequestDataFailure : public Failure {
+public:
+    using Failure::Failure;
+};
