@@ -43,6 +43,9 @@ public:
     virtual void saveDate(const QString& requestNum, const QString& itemId,
                           const QString& sectionId, const QString& serverTime) = 0;
 
+    virtual RowSet olderRecentRequests(const QDateTime&) { return {}; } // MERGE-STUB
+    virtual void checkWritable() {}                                     // MERGE-STUB
+
     virtual void beginTransaction() = 0;
     virtual void commitTransaction() = 0;
     virtual void rollbackTransaction() = 0;

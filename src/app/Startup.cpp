@@ -4,7 +4,7 @@
 #include "station/Messages.h"
 #include "station/Station.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDebug>
 
 int Main(DbConnection& connection, Messages& messages) {
@@ -19,5 +19,5 @@ int Main(DbConnection& connection, Messages& messages) {
     Station station(connection.lab(), messages);
     if (!station.show())
         return exitNoPrintLog;
-    return QApplication::exec();
+    return QCoreApplication::exec();
 }

@@ -33,6 +33,8 @@ public:
                            const QString& transDate, const QString& roomId, const QString& ageSex,
                            qint16 copies);
 
+    void checkReady() const {} // MERGE-STUB
+
     // Opens the template into ActiveReport, titles it "Quillon" and gives its parameter fields
     // the values by position: value 1 to the first field, and so on, as far as both reach.
     void prepareReport(const QString& path, const QStringList& values);

@@ -1,98 +1,148 @@
 #include "queue/AutoPrintCycle.h"
 
 #include "app/Failure.h"
-#include "labels/PrintCommand.h"
-#include "lookup/RequestLookup.h"
-#include "queue/PrintLog.h"
-#include "queue/PrintedMarks.h"
-#include "queue/RecentRequests.h"
-#include "station/Messages.h"
-#include "station/RequestGrid.h"
-#include "station/Station.h"
-#include "station/StationActivity.h"
-#include "station/StationWindow.h"
+#include "app/LabDatabase.h"
+#include "app/StationActivity.h"
+#include "lookup/ExamChecklistModel.h"
+#include "lookup/RequestFinder.h"
+#include "queue/Notices.h"
+#include "queue/PrintProgress.h"
+#include "queue/PrintRoad.h"
+#include "queue/RequestListModel.h"
+#include "queue/StationFaults.h"
 
-#include <QLineEdit>
-#include <QPushButton>
+using End = PrintJobOutcome::End;
 
-AutoPrintCycle::AutoPrintCycle(Station& station, QObject* parent)
-    : QObject(parent)
-    , m_station(station) {
-    connect(station.window().controls().cmdPrintNow, &QPushButton::clicked, this,
-            &AutoPrintCycle::onPrintNowClick);
-}
+AutoPrintCycle::AutoPrintCycle(LabDatabase& lab, PrintRoad& road, RequestListModel& list,
+                               PrintProgress& progress, StationFaults& faults,
+                               StationActivity& activity, Notices& notices)
+    : m_lab(lab)
+    , m_road(road)
+    , m_list(list)
+    , m_progress(progress)
+    , m_faults(faults)
+    , m_activity(activity)
+    , m_notices(notices)
+    , m_entries(std::make_unique<ExamChecklistModel>()) {}
 
-void AutoPrintCycle::PrintPendingRequests() {
-    StationActivity& activity = m_station.activity();
-    const StationActivity::Scope running(activity, StationActivity::Kind::Cycle);
-    const RequestGrid& grid = *m_station.window().controls().Grid1;
+AutoPrintCycle::~AutoPrintCycle() = default;
+
+AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
+    const StationActivity::Scope running(m_activity, StationActivity::Kind::Cycle);
+    ++m_run;
+    m_endEarly = false;
+    Summary summary;
+    if (!m_faults.clearIfMended()) {
+        summary.stationFault = m_faults.reason();
+        summary.stopped = true;
+        return summary;
+    }
     // Rows added while the run goes on wait for the next run.
-    const int lastRow = grid.rows() - 1;
-    for (int row = 1; row <= lastRow && row < grid.rows(); ++row) {
-        if (activity.stopRequested())
-            return;
-        if (grid.cellText(row, PrintedMarks::printedColumn).isEmpty()) {
-            try {
-                if (!printRow(row))
-                    return;
-            } catch (const Failure& failure) {
-                throw Failure(QStringLiteral("Automatic printing stopped at request %1: %2")
-                                  .arg(grid.cellText(row, 1), failure.description()));
-            }
-            if (activity.stopRequested())
-                return;
+    const int rows = m_list.rowCount();
+    for (int row = 0; row < rows && row < m_list.rowCount(); ++row) {
+        if (m_activity.stopRequested() || m_endEarly) {
+            summary.stopped = true;
+            break;
         }
-        m_station.marks().MarkRowPrinted(row);
-    }
-}
-
-bool AutoPrintCycle::printRow(int row) {
-    const StationControls& c = m_station.window().controls();
-    const RequestGrid& grid = *c.Grid1;
-    // The day's log gets the cycle's entry before the labels are printed, unless it has one.
-    m_station.printLog().CheckPrintLog(grid.cellText(row, 1), grid.cellText(row, 0), true, false);
-    c.txtNumber->setText(grid.cellText(row, 1));
-    // A request that is not found goes on to be marked; a lookup or print that failed ends the
-    // run at this row, unmarked, so the next run prints it.
-    if (m_station.lookup().LookupRequest() == LookupOutcome::Failed)
-        return false;
-    return m_station.printCommand().run();
-}
-
-void AutoPrintCycle::run(bool fromTick) {
-    {
-        // Held while a failure is shown, so no second run starts behind the message.
-        const StationActivity::Scope running(m_station.activity(), StationActivity::Kind::Cycle);
-        bool failed = false;
-        QString failure;
-        try {
-            PrintPendingRequests();
-        } catch (const Failure& error) {
-            failed = true;
-            failure = error.description();
-        } catch (const std::exception& error) {
-            failed = true;
-            failure = QStringLiteral("Automatic printing stopped: ") +
-                      QString::fromLocal8Bit(error.what());
+        const RequestListModel::State state = m_list.state(row);
+        if (state == RequestListModel::State::Printed)
+            continue;
+        if (state == RequestListModel::State::Failed && byTimer &&
+            !m_progress.retryDue(m_list.refNum(row), m_run))
+            continue;
+        const RowEnd end = printRow(row, summary);
+        if (m_display)
+            m_display->requestDone();
+        if (end == RowEnd::StationFault || end == RowEnd::Stopped) {
+            summary.stopped = true;
+            break;
         }
-        // An unattended station keeps going: the next tick tries again.
-        if (fromTick && !m_station.activity().stopRequested())
-            m_station.EnableTimers(true);
-        if (failed)
-            m_station.messages().show(failure, Messages::Icon::Warning);
     }
-    m_station.recentRequests().runDeferredRefresh();
+    return summary;
 }
 
-void AutoPrintCycle::onPrintNowClick() {
-    if (m_station.activity().isJobRunning() || m_station.activity().stopRequested())
-        return; // dropped: the running job or run ends first; press again
-    run(false);
+AutoPrintCycle::RowEnd AutoPrintCycle::printRow(int row, Summary& summary) {
+    const QString number = m_list.refNum(row);
+    FoundRequest found;
+    try {
+        found = findRequest(m_lab, number, m_activity);
+    } catch (const std::exception& error) {
+        const auto* failure = dynamic_cast<const Failure*>(&error);
+        const QString reason =
+            failure ? failure->description() : QString::fromLocal8Bit(error.what());
+        const QString fault = classify(reason);
+        if (!fault.isEmpty()) {
+            summary.stationFault = fault;
+            return RowEnd::StationFault;
+        }
+        fail(row, reason);
+        ++summary.failed;
+        return RowEnd::Failed;
+    }
+    if (found.outcome == LookupOutcome::Failed)
+        return RowEnd::Stopped;
+    if (found.outcome != LookupOutcome::Loaded) {
+        fail(row, QStringLiteral("Sample not found!"));
+        ++summary.failed;
+        return RowEnd::Failed;
+    }
+
+    m_entries->clear();
+    for (const QString& entry : found.entries)
+        m_entries->appendEntry(entry);
+    m_entries->tickAll();
+    if (m_display)
+        m_display->showRequest(found.request, *m_entries);
+
+    PrintJobOrder order;
+    order.key = number;
+    order.request = &found.request;
+    order.entries = m_entries.get();
+    order.copiesText = [] { return QStringLiteral("1"); };
+    order.cycleEntry = PrintLog::Entry{number, m_list.transDate(row)};
+    order.blankBarcode = [this, &number](int entry) {
+        m_notices.notice(
+            QStringLiteral("Request %1, label %2: Refnum is blank.").arg(number).arg(entry));
+    };
+    const PrintJobOutcome outcome = m_road.print(order);
+    summary.labels += outcome.labels;
+    switch (outcome.end) {
+    case End::Complete:
+        m_list.markPrinted(row);
+        ++summary.printed;
+        return RowEnd::Printed;
+    case End::RequestFault:
+    case End::BadCopies:
+        fail(row, outcome.reason);
+        ++summary.failed;
+        return RowEnd::Failed;
+    case End::StationFault:
+        summary.stationFault = outcome.reason;
+        return RowEnd::StationFault;
+    case End::Stopped:
+        break;
+    }
+    return RowEnd::Stopped;
 }
 
-void AutoPrintCycle::onAutoPrintTick() {
-    if (m_station.activity().isJobRunning() || m_station.activity().stopRequested())
-        return; // dropped: the next tick comes a minute later
-    m_station.EnableTimers(false);
-    run(true);
+void AutoPrintCycle::fail(int row, const QString& reason) {
+    const QString number = m_list.refNum(row);
+    m_progress.noteFailure(number, reason, m_run);
+    m_list.markFailed(row, reason);
+    m_notices.notice(QStringLiteral("Request %1 was not printed: %2").arg(number, reason));
+}
+
+QString AutoPrintCycle::classify(const QString& failure) {
+    // A lookup that fails while the database takes writes is this request's; otherwise the
+    // database is down for every request.
+    try {
+        m_lab.checkWritable();
+        return QString();
+    } catch (const std::exception& error) {
+        const auto* f = dynamic_cast<const Failure*>(&error);
+        const QString reason =
+            QStringLiteral("The lab database failed: %1").arg(f ? f->description() : failure);
+        m_faults.raise(StationFaults::Source::Database, reason);
+        return reason;
+    }
 }

@@ -1,29 +1,71 @@
 #pragma once
 
-#include <QObject>
+#include <QString>
+#include <memory>
 
-class Station;
+class ExamChecklistModel;
+class LabDatabase;
+class Notices;
+class PrintProgress;
+class PrintRoad;
+class RequestListModel;
+class StationActivity;
+class StationFaults;
+struct CurrentRequest;
 
-// Prints, with no user at the screen, every request of the grid not yet marked printed: the
-// manual road (number into the box, lookup, Print) driven row by row.
-class AutoPrintCycle : public QObject {
-    Q_OBJECT
+// What the window shows of an automatic run: each request as it is printed.
+class CycleDisplay {
 public:
-    explicit AutoPrintCycle(Station& station, QObject* parent = nullptr);
+    virtual ~CycleDisplay() = default;
+    // The request of a row was looked up and is about to print.
+    virtual void showRequest(const CurrentRequest& request, ExamChecklistModel& entries) = 0;
+    // The request is finished, whichever way.
+    virtual void requestDone() = 0;
+};
 
-    // One run over the rows the grid holds when it starts, from the top. Throws Failure naming
-    // the request where it stopped; rows marked and entries logged before it stay.
-    void PrintPendingRequests();
-    // Print Now and the auto-print tick are dropped while a lookup, print job or run is going
-    // on; the tick stops both timers for its run and starts them again as the box says.
-    void onPrintNowClick();
-    void onAutoPrintTick();
+// Prints, with no user at the screen, every request of the recent list that is not printed yet:
+// per row, the request is looked up and driven through the print road. A request that fails
+// (not found, a label that cannot be printed or recorded) is marked failed on its row and the
+// run goes on; it is tried again by later runs, spaced out as it keeps failing. A station fault
+// (database, print log, printer) ends the run; no run prints until its check passes.
+class AutoPrintCycle {
+public:
+    struct Summary {
+        int printed = 0; // requests completed
+        int failed = 0;  // requests that failed
+        int labels = 0;
+        QString stationFault; // why the run stopped early, if it did
+        bool stopped = false; // it ended before its last row (station closing, manual print)
+    };
+
+    AutoPrintCycle(LabDatabase& lab, PrintRoad& road, RequestListModel& list,
+                   PrintProgress& progress, StationFaults& faults, StationActivity& activity,
+                   Notices& notices);
+    ~AutoPrintCycle();
+
+    void setDisplay(CycleDisplay* display) { m_display = display; }
+
+    // One run over the rows the list holds when it starts, from the top. A timer's run tries a
+    // failed row only when its retry is due; Print Now tries every failed row.
+    Summary PrintPendingRequests(bool byTimer);
+    // Ends a running run after the request in progress (a person wants to print by hand).
+    void endAfterCurrentRequest() { m_endEarly = true; }
 
 private:
-    // Prints one unmarked row. False when the lookup or the Print command stopped on a failure
-    // they have shown themselves: the row stays unmarked for the next run.
-    bool printRow(int row);
-    void run(bool fromTick);
+    enum class RowEnd { Printed, Failed, StationFault, Stopped };
+    RowEnd printRow(int row, Summary& summary);
+    void fail(int row, const QString& reason);
+    QString classify(const QString& failure);
 
-    Station& m_station;
+    LabDatabase& m_lab;
+    PrintRoad& m_road;
+    RequestListModel& m_list;
+    PrintProgress& m_progress;
+    StationFaults& m_faults;
+    StationActivity& m_activity;
+    Notices& m_notices;
+    CycleDisplay* m_display = nullptr;
+    std::unique_ptr<ExamChecklistModel> m_entries;
+    qint64 m_run = 0;
+    bool m_endEarly = false;
 };

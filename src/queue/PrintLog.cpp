@@ -16,9 +16,9 @@ QByteArray encode(const QString& text) {
     return encoder.encode(text);
 }
 
-QString fileFailure(const QString& path, const QString& what, const QFile& file) {
+QString fileFailure(const QString& path, const QString& what, const QString& reason) {
     return QStringLiteral("The print log file \"%1\" cannot be %2: %3.")
-        .arg(QDir::toNativeSeparators(path), what, file.errorString());
+        .arg(QDir::toNativeSeparators(path), what, reason);
 }
 
 QByteArrayView trimBlanks(QByteArrayView text) {
@@ -32,14 +32,38 @@ QByteArrayView trimBlanks(QByteArrayView text) {
 }
 
 // The line of content (without its line end) that holds position.
-QByteArrayView lineAround(const QByteArray& content, qsizetype position) {
+QByteArrayView lineAround(QByteArrayView content, qsizetype position) {
     const qsizetype start = content.lastIndexOf('\n', position) + 1;
     qsizetype end = content.indexOf('\n', position);
     if (end < 0)
         end = content.size();
     if (end > start && content.at(end - 1) == '\r')
         --end;
-    return QByteArrayView(content).sliced(start, end - start);
+    return content.sliced(start, end - start);
+}
+
+// Where the whole lines of a file end: after its last line feed.
+qsizetype wholeLinesEnd(QByteArrayView content) {
+    return content.lastIndexOf('\n') + 1;
+}
+
+// The size of the file without a torn last line (one without its line end). Reads backwards
+// from the end in blocks, so a long day file is not read whole.
+qint64 sizeWithoutTornLine(QFile& file) {
+    const qint64 size = file.size();
+    constexpr qint64 block = 4096;
+    for (qint64 end = size; end > 0; end -= block) {
+        const qint64 start = qMax<qint64>(0, end - block);
+        if (!file.seek(start))
+            return -1;
+        const QByteArray bytes = file.read(end - start);
+        if (bytes.size() != end - start)
+            return -1;
+        const qsizetype feed = bytes.lastIndexOf('\n');
+        if (feed >= 0)
+            return start + feed + 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -50,9 +74,10 @@ PrintLog::PrintLog(QString folder)
 QString PrintLog::dayFileName(const QString& transDate) {
     const QDateTime date = DateTimeText::parse(transDate);
     if (!date.isValid())
-        throw Failure(QStringLiteral("The transaction date \"%1\" is not a date, so the print log "
-                                     "file of its day cannot be named.")
-                          .arg(transDate));
+        throw RequestDataFailure(
+            QStringLiteral("The transaction date \"%1\" is not a date, so the print log file of "
+                           "its day cannot be named.")
+                .arg(transDate));
     return QStringLiteral("PrintedLabBarcodes ") + date.toString(QStringLiteral("MM dd yyyy")) +
            QStringLiteral(".txt");
 }
@@ -81,64 +106,112 @@ bool PrintLog::lineHolds(QByteArrayView line, QByteArrayView number) {
     const qsizetype marker = line.indexOf(QByteArrayView("---"));
     if (marker < 0)
         return false;
-    return trimBlanks(line.sliced(marker + 3)) == number;
+    // The reader trims the stored text, so the number is compared trimmed too: a number with
+    // blanks at its ends is found again under the key it was written with.
+    return trimBlanks(line.sliced(marker + 3)) == trimBlanks(number);
 }
 
-bool PrintLog::holdsNumber(const QByteArray& content, const QByteArray& number) {
+bool PrintLog::holdsNumber(const QByteArray& content, const QByteArray& storedNumber) {
+    const QByteArrayView whole = QByteArrayView(content).first(wholeLinesEnd(content));
+    const QByteArrayView number = trimBlanks(storedNumber);
     if (number.isEmpty()) {
         // Every line could hold the empty number: read them all in order.
-        for (qsizetype start = 0; start < content.size();) {
-            if (lineHolds(lineAround(content, start), number))
+        for (qsizetype start = 0; start < whole.size();) {
+            if (lineHolds(lineAround(whole, start), number))
                 return true;
-            const qsizetype end = content.indexOf('\n', start);
-            if (end < 0)
+            start = whole.indexOf('\n', start) + 1;
+            if (start <= 0)
                 break;
-            start = end + 1;
         }
         return false;
     }
     // Only lines where the number's text occurs can hold it; a day file of many entries is
     // searched for those, not read line by line.
-    for (qsizetype at = content.indexOf(number); at >= 0; at = content.indexOf(number, at + 1)) {
-        if (lineHolds(lineAround(content, at), number))
+    for (qsizetype at = whole.indexOf(number); at >= 0; at = whole.indexOf(number, at + 1)) {
+        if (lineHolds(lineAround(whole, at), number))
             return true;
     }
     return false;
 }
 
+QByteArray PrintLog::readDayFile(const QString& path, bool readContent) const {
+    QFile file(path);
+    // The file is created even for a lookup, and opened even when nothing is read.
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.exists())
+            throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+            throw Failure(fileFailure(path, QStringLiteral("created"), file.errorString()));
+        file.close();
+        if (!file.open(QIODevice::ReadOnly))
+            throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
+    }
+    if (!readContent)
+        return {};
+    QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
+    return content;
+}
+
 bool PrintLog::CheckPrintLog(const QString& refNum, const QString& transDate, bool writeEntry,
                              bool skipLookup) {
     const QString path = dayFilePath(transDate);
-    QFile file(path);
-    // The file is created even for a lookup, and opened even when the lookup is skipped.
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.exists())
-            throw Failure(fileFailure(path, QStringLiteral("read"), file));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-            throw Failure(fileFailure(path, QStringLiteral("created"), file));
-        file.close();
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(fileFailure(path, QStringLiteral("read"), file));
-    }
-
-    bool logged = false;
-    if (!skipLookup) {
-        const QByteArray number = storedNumber(refNum);
-        const QByteArray content = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw Failure(fileFailure(path, QStringLiteral("read"), file));
-        logged = holdsNumber(content, number);
-    }
-    file.close();
-
+    const QByteArray content = readDayFile(path, !skipLookup);
+    bool logged = !skipLookup && holdsNumber(content, storedNumber(refNum));
     if (writeEntry && !logged) {
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
-            throw Failure(fileFailure(path, QStringLiteral("written"), out));
-        const QByteArray line = entryLine(transDate, DateTimeText::now(), refNum);
-        if (out.write(line) != line.size() || !syncToDisk(out))
-            throw Failure(fileFailure(path, QStringLiteral("written"), out));
+        appendToFile(path, entryLine(transDate, DateTimeText::now(), refNum));
         logged = true;
     }
     return logged;
+}
+
+void PrintLog::appendEntries(const QList<Entry>& entries) {
+    const QString now = DateTimeText::now();
+    QString path;
+    QByteArray lines;
+    for (const Entry& entry : entries) {
+        const QString entryPath = dayFilePath(entry.transDate);
+        if (entryPath != path && !lines.isEmpty()) {
+            appendToFile(path, lines);
+            lines.clear();
+        }
+        path = entryPath;
+        lines += entryLine(entry.transDate, now, entry.refNum);
+    }
+    if (!lines.isEmpty())
+        appendToFile(path, lines);
+}
+
+void PrintLog::appendToFile(const QString& path, const QByteArray& lines) {
+    // Unbuffered, so the size written is the size the system took.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        throw Failure(fileFailure(path, QStringLiteral("written"), file.errorString()));
+    qint64 start = sizeWithoutTornLine(file);
+    if (start < 0)
+        throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
+    if (start != file.size() && !file.resize(start))
+        throw Failure(fileFailure(path, QStringLiteral("repaired"), file.errorString()));
+    if (file.seek(start) && file.write(lines) == lines.size() && syncToDisk(file))
+        return;
+    const QString reason = file.errorString();
+    // Undo what part of the lines reached the file, so no torn line stays behind.
+    file.resize(start);
+    syncToDisk(file);
+    throw Failure(fileFailure(path, QStringLiteral("written"), reason));
+}
+
+void PrintLog::checkWritable() const {
+    const QString path = QDir(m_folder).filePath(QStringLiteral(".print-log-check"));
+    QFile probe(path);
+    const bool written =
+        probe.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) &&
+        probe.write(QByteArray(512, '\n')) == 512 && syncToDisk(probe);
+    const QString reason = probe.errorString();
+    probe.close();
+    probe.remove();
+    if (!written)
+        throw Failure(QStringLiteral("The print log folder \"%1\" cannot be written: %2.")
+                          .arg(QDir::toNativeSeparators(m_folder), reason));
 }

@@ -1,21 +1,30 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The station's memory of printed requests: one append-only text file per transaction day in the
 // print-log folder, "PrintedLabBarcodes mm dd yyyy.txt", one entry line per print:
 //   <transaction date> <time written> ---<request number>CR LF
 // A line holds number N when the text after its first "---", with blanks trimmed at both ends,
-// is N exactly. Files are only ever appended to, and each append reaches the disk before
-// CheckPrintLog returns.
+// is N with blanks trimmed at both ends. Only whole lines count: a last line without its line end
+// is what a crash left of a write and holds nothing. Appends reach the disk whole or not at all.
 class PrintLog {
 public:
+    // One entry line to append: the request number and its transaction date text.
+    struct Entry {
+        QString refNum;
+        QString transDate;
+    };
+
     explicit PrintLog(QString folder);
 
     const QString& folder() const { return m_folder; }
+    void setFolder(const QString& folder) { m_folder = folder; }
 
-    // The day's file for a transaction date text. Throws Failure when the text is not a date.
+    // The day's file for a transaction date text. Throws RequestDataFailure when the text is not
+    // a date.
     QString dayFilePath(const QString& transDate) const;
     static QString dayFileName(const QString& transDate);
 
@@ -25,7 +34,16 @@ public:
     bool CheckPrintLog(const QString& refNum, const QString& transDate, bool writeEntry,
                        bool skipLookup);
 
-    // Whether any line of a day file's content holds the (stored) number.
+    // Appends the entries in order. The entries of one day's file go in one write that is synced
+    // to the disk; a write that fails part-way is undone, so the file holds all of them or none.
+    // A torn last line that a crash left in the file is cut off first. Throws Failure.
+    void appendEntries(const QList<Entry>& entries);
+
+    // Throws Failure when the folder does not accept an append now (missing, read-only, full).
+    // Writes and removes a small probe file; touches no day file.
+    void checkWritable() const;
+
+    // Whether any whole line of a day file's content holds the number.
     static bool holdsNumber(const QByteArray& content, const QByteArray& storedNumber);
     // The reading rule for one line (without its line end) and one number.
     static bool lineHolds(QByteArrayView line, QByteArrayView storedNumber);
@@ -37,5 +55,9 @@ public:
     static QByteArray storedNumber(const QString& refNum);
 
 private:
+    // Opens (creating it empty when missing) the day's file for reading.
+    QByteArray readDayFile(const QString& path, bool readContent) const;
+    void appendToFile(const QString& path, const QByteArray& lines);
+
     QString m_folder;
 };

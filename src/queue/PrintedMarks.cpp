@@ -1,33 +1,20 @@
 #include "queue/PrintedMarks.h"
 
 #include "queue/PrintLog.h"
-#include "station/RequestGrid.h"
+#include "queue/RequestListModel.h"
 
-PrintedMarks::PrintedMarks(RequestGrid& grid, PrintLog& log)
-    : m_grid(grid)
+PrintedMarks::PrintedMarks(RequestListModel& list, PrintLog& log)
+    : m_list(list)
     , m_log(log) {}
-
-int PrintedMarks::rowOf(const QString& refNum) const {
-    for (int row = 1; row < m_grid.rows(); ++row) {
-        if (m_grid.cellText(row, 1) == refNum)
-            return row;
-    }
-    return 0;
-}
 
 bool PrintedMarks::MarkIfLogged(const QString& refNum, const QString& transDate) {
     if (!m_log.CheckPrintLog(refNum, transDate, false, false))
         return false;
-    if (const int row = rowOf(refNum); row > 0)
-        MarkRowPrinted(row);
+    if (const int row = m_list.rowOf(refNum); row >= 0)
+        MarkRowPrinted(row + 1);
     return true;
 }
 
 void PrintedMarks::MarkRowPrinted(int row) {
-    if (row <= 0 || row >= m_grid.rows())
-        return;
-    m_grid.setCurrentGridRow(row);
-    for (int column = 0; column < m_grid.columnCount(); ++column)
-        m_grid.setCellBackColour(row, column, printedColour());
-    m_grid.setCellText(row, printedColumn, QStringLiteral("Printed"));
+    m_list.markPrinted(row - 1);
 }

@@ -1,69 +1,57 @@
 #include "queue/RecentRequests.h"
 
+#include "app/DateTimeText.h"
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
+#include "app/StationActivity.h"
+#include "queue/PrintProgress.h"
 #include "queue/PrintedMarks.h"
-#include "station/Messages.h"
-#include "station/RequestGrid.h"
-#include "station/Station.h"
-#include "station/StationActivity.h"
-#include "station/StationWindow.h"
+#include "queue/RequestListModel.h"
 
-#include <QApplication>
-#include <QPushButton>
+#include <QStringList>
 
-namespace {
-
-// Hourglass and a disabled grid for as long as a refresh runs, whichever way it ends. The grid
-// is painted once at the end rather than at every yield.
-class BusyGrid {
-public:
-    explicit BusyGrid(RequestGrid& grid)
-        : m_grid(grid) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_grid.setEnabled(false);
-        m_grid.setUpdatesEnabled(false);
-    }
-    ~BusyGrid() {
-        m_grid.setUpdatesEnabled(true);
-        m_grid.setEnabled(true);
-        QApplication::restoreOverrideCursor();
-    }
-    BusyGrid(const BusyGrid&) = delete;
-    BusyGrid& operator=(const BusyGrid&) = delete;
-
-private:
-    RequestGrid& m_grid;
-};
-
-} // namespace
-
-RecentRequests::RecentRequests(Station& station, QObject* parent)
-    : QObject(parent)
-    , m_station(station) {
-    connect(station.window().controls().cmdRefresh, &QPushButton::clicked, this,
-            &RecentRequests::onRefreshClick);
-}
+RecentRequests::RecentRequests(LabDatabase& lab, RequestListModel& list, PrintedMarks& marks,
+                               const PrintProgress& progress, StationActivity& activity)
+    : m_lab(lab)
+    , m_list(list)
+    , m_marks(marks)
+    , m_progress(progress)
+    , m_activity(activity) {}
 
 void RecentRequests::LoadRecentRequests() {
-    StationActivity& activity = m_station.activity();
-    const StationActivity::Scope running(activity, StationActivity::Kind::Refresh);
-    const BusyGrid busy(*m_station.window().controls().Grid1);
-
-    const RowSet recent = m_station.lab().recentRequests();
-    for (int i = 0; i < recent.rowCount(); ++i) {
-        const QString refNum = recent.value(i, QStringLiteral("RefNum"));
-        // A number returned twice (two transaction times) has its row after the first time.
-        if (m_station.marks().rowOf(refNum) == 0)
-            AddRequestRow(refNum);
-        QCoreApplication::processEvents();
-        if (activity.stopRequested())
+    const StationActivity::Scope running(m_activity, StationActivity::Kind::Refresh);
+    RowSet page = m_lab.recentRequests();
+    // A page of 50 new rows may hide older requests that came in while nobody refreshed.
+    while (addPage(page) == pageSize && page.rowCount() == pageSize) {
+        const QDateTime oldest =
+            DateTimeText::parse(page.value(page.rowCount() - 1, QStringLiteral("transdate")));
+        if (!oldest.isValid() || m_activity.stopRequested())
             return;
+        // Rows of the oldest second come again and are skipped as listed.
+        page = m_lab.olderRecentRequests(oldest.addSecs(1));
     }
+}
+
+int RecentRequests::addPage(const RowSet& page) {
+    // Rows are only appended, so a number whose row lies beyond this mark came with this page.
+    const int listedBefore = m_list.rowCount();
+    int fresh = 0;
+    for (int i = 0; i < page.rowCount(); ++i) {
+        const QString refNum = page.value(i, QStringLiteral("RefNum"));
+        const int row = m_list.rowOf(refNum);
+        // A number returned twice (two transaction times) has its row after the first time.
+        if (row < 0)
+            AddRequestRow(refNum);
+        if (row < 0 || row >= listedBefore)
+            ++fresh;
+        if (!m_activity.yield())
+            return 0;
+    }
+    return fresh;
 }
 
 void RecentRequests::AddRequestRow(const QString& refNum) {
-    const RowSet exams = m_station.lab().requestExams(refNum);
+    const RowSet exams = m_lab.requestExams(refNum);
     if (exams.isEmpty())
         return; // no exam rows yet: the next refresh asks again
 
@@ -79,71 +67,14 @@ void RecentRequests::AddRequestRow(const QString& refNum) {
                              exams.value(0, QStringLiteral("HospNum")),
                              exams.value(0, QStringLiteral("IDNum")),
                              exams.value(0, QStringLiteral("RequestNum"))};
-    RequestGrid& grid = *m_station.window().controls().Grid1;
-    if (!grid.appendRow(values)) {
+    if (!m_list.appendRow(values)) {
         throw Failure(QStringLiteral("The request list is full: it holds %1 requests, the most it "
                                      "can. Press Refresh to start it again.")
-                          .arg(RequestGrid::maxDataRows));
+                          .arg(RequestListModel::maxRows));
     }
-    QCoreApplication::processEvents();
-    m_station.marks().MarkIfLogged(refNum, transDate);
-}
-
-void RecentRequests::refresh(bool emptyFirst) {
-    const StationActivity::Scope running(m_station.activity(), StationActivity::Kind::Refresh);
-    bool failed = false;
-    QString failure;
-    try {
-        if (emptyFirst)
-            m_station.window().controls().Grid1->setRows(1);
-        LoadRecentRequests();
-    } catch (const Failure& error) {
-        failed = true;
-        failure = error.description();
-    } catch (const std::exception& error) {
-        failed = true;
-        failure = QString::fromLocal8Bit(error.what());
-    }
-    if (failed) {
-        m_station.messages().show(
-            QStringLiteral("The list of recent requests could not be refreshed:\n") + failure,
-            Messages::Icon::Warning);
-    }
-}
-
-bool RecentRequests::listIsWalked() const {
-    const StationActivity& activity = m_station.activity();
-    return activity.isRunning(StationActivity::Kind::Refresh) ||
-           activity.isRunning(StationActivity::Kind::Cycle);
-}
-
-void RecentRequests::onRefreshClick() {
-    if (m_station.activity().stopRequested())
-        return;
-    if (listIsWalked()) {
-        // Emptying the grid now would pull rows from under the walk: run the press after it.
-        m_refreshDeferred = true;
-        return;
-    }
-    refresh(true);
-    runDeferredRefresh();
-}
-
-void RecentRequests::onRefreshTick() {
-    if (m_station.activity().stopRequested())
-        return;
-    if (++m_refreshTickCount < ticksPerRefresh)
-        return;
-    m_refreshTickCount = 0;
-    if (m_station.activity().isRunning(StationActivity::Kind::Refresh))
-        return; // dropped: the running refresh does the same work
-    refresh(false);
-    runDeferredRefresh();
-}
-
-void RecentRequests::runDeferredRefresh() {
-    while (m_refreshDeferred && !listIsWalked() && !m_station.activity().stopRequested()) {
-        m_refreshDeferred = false;
-        refresh(true);
-    }
+    const int row = m_list.rowCount() - 1;
+    // A request whose print failed earlier in this run of the station shows it again.
+    if (m_progress.hasFailed(refNum))
+        m_list.markFailed(row, m_progress.failure(refNum));
+    m_marks.MarkIfLogged(refNum, transDate);
 }

@@ -1,38 +1,43 @@
 #include "station/CheckList.h"
 
+#include "lookup/ExamChecklistModel.h"
+
 CheckList::CheckList(QWidget* parent)
-    : QListWidget(parent) {
-    setSortingEnabled(false);
+    : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-void CheckList::appendEntry(const QString& text) {
-    auto* item = new QListWidgetItem(text, this); // owned by the list
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-    item->setCheckState(Qt::Unchecked);
+void CheckList::setChecklistModel(ExamChecklistModel* model) {
+    if (m_model == model)
+        return;
+    m_model = model;
+    setModel(model);
+}
+
+int CheckList::entryCount() const {
+    return m_model ? m_model->entryCount() : 0;
 }
 
 QString CheckList::entryText(int n) const {
-    const QListWidgetItem* entry = item(n - 1);
-    return entry ? entry->text() : QString();
+    return m_model ? m_model->entryText(n - 1) : QString();
 }
 
 bool CheckList::isTicked(int n) const {
-    const QListWidgetItem* entry = item(n - 1);
-    return entry && entry->checkState() == Qt::Checked;
+    return m_model && m_model->isTicked(n - 1);
 }
 
 void CheckList::setTicked(int n, bool ticked) {
-    if (QListWidgetItem* entry = item(n - 1))
-        entry->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    if (m_model)
+        m_model->setTicked(n - 1, ticked);
 }
 
 void CheckList::tickAll() {
-    for (int i = 0; i < count(); ++i)
-        item(i)->setCheckState(Qt::Checked);
+    if (m_model)
+        m_model->tickAll();
 }
 
 void CheckList::untickAll() {
-    for (int i = 0; i < count(); ++i)
-        item(i)->setCheckState(Qt::Unchecked);
+    if (m_model)
+        m_model->untickAll();
 }

@@ -1,9 +1,11 @@
 #include "station/RequestGrid.h"
 
+#include "queue/RequestListModel.h"
+
 #include <QHeaderView>
 
 RequestGrid::RequestGrid(QWidget* parent)
-    : QTableWidget(0, columnsCount, parent) {
+    : QTableView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -12,8 +14,8 @@ RequestGrid::RequestGrid(QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
     setWordWrap(false);
-    connect(this, &QTableWidget::cellClicked, this, [this](int row, int) {
-        m_currentRow = row + 1;
+    connect(this, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        m_currentRow = index.row() + 1;
         Q_EMIT gridClicked();
     });
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int) {
@@ -22,62 +24,42 @@ RequestGrid::RequestGrid(QWidget* parent)
     });
 }
 
+void RequestGrid::setListModel(RequestListModel* model) {
+    m_model = model;
+    setModel(model);
+}
+
+int RequestGrid::rows() const {
+    return (m_model ? m_model->rowCount() : 0) + 1;
+}
+
 void RequestGrid::setRows(int rows) {
-    setRowCount(qMax(0, rows - 1));
+    if (rows <= 1 && m_model)
+        m_model->clear();
     if (m_currentRow >= this->rows())
         m_currentRow = 0;
 }
 
 QString RequestGrid::cellText(int row, int column) const {
-    if (row == 0) {
-        const QTableWidgetItem* header = horizontalHeaderItem(column);
-        return header ? header->text() : QString();
-    }
-    const QTableWidgetItem* cell = item(row - 1, column);
-    return cell ? cell->text() : QString();
+    if (!m_model)
+        return {};
+    if (row == 0)
+        return m_model->headerData(column, Qt::Horizontal).toString();
+    return m_model->cellText(row - 1, column);
 }
 
-void RequestGrid::setCellText(int row, int column, const QString& text) {
-    if (row == 0) {
-        setHorizontalHeaderItem(column, new QTableWidgetItem(text));
-        return;
-    }
-    QTableWidgetItem* cell = item(row - 1, column);
-    if (!cell) {
-        cell = new QTableWidgetItem;
-        setItem(row - 1, column, cell);
-    }
-    cell->setText(text);
+QColor RequestGrid::cellBackColour(int row, int column) const {
+    if (!m_model || row <= 0)
+        return {};
+    return m_model->data(m_model->index(row - 1, column), Qt::BackgroundRole).value<QColor>();
+}
+
+bool RequestGrid::appendRow(const QStringList& values) {
+    return m_model && m_model->appendRow(values);
 }
 
 bool RequestGrid::appendTabRow(const QString& tabSeparated) {
     return appendRow(tabSeparated.split(QLatin1Char('\t')));
-}
-
-bool RequestGrid::appendRow(const QStringList& values) {
-    if (rowCount() >= maxDataRows)
-        return false;
-    const int row = rowCount();
-    insertRow(row);
-    for (int column = 0; column < columnsCount; ++column)
-        setItem(row, column, new QTableWidgetItem(values.value(column)));
-    return true;
-}
-
-QColor RequestGrid::cellBackColour(int row, int column) const {
-    const QTableWidgetItem* cell = row > 0 ? item(row - 1, column) : nullptr;
-    return cell ? cell->background().color() : QColor();
-}
-
-void RequestGrid::setCellBackColour(int row, int column, const QColor& colour) {
-    if (row <= 0)
-        return;
-    QTableWidgetItem* cell = item(row - 1, column);
-    if (!cell) {
-        cell = new QTableWidgetItem;
-        setItem(row - 1, column, cell);
-    }
-    cell->setBackground(colour);
 }
 
 void RequestGrid::setColumnWidthTwips(int column, int twips, qreal dpi) {

@@ -1,40 +1,35 @@
 #include "station/Station.h"
 
+#include "app/ExitStatus.h"
 #include "app/Failure.h"
-#include "app/Startup.h"
-#include "labels/LabelPrinting.h"
-#include "labels/PrintCommand.h"
-#include "labels/ReportViewer.h"
-#include "lookup/LookupInput.h"
-#include "lookup/RequestLookup.h"
+#include "app/LabDatabase.h"
 #include "queue/AutoPrintCycle.h"
-#include "queue/PrintLog.h"
-#include "queue/PrintedMarks.h"
+#include "queue/PrintRoad.h"
 #include "queue/RecentRequests.h"
+#include "station/CheckList.h"
 #include "station/KeyboardPanel.h"
+#include "station/LookupInput.h"
+#include "station/LookupPanel.h"
 #include "station/Messages.h"
+#include "station/PrintCommand.h"
+#include "station/QueueControls.h"
+#include "station/ReportViewer.h"
 #include "station/RequestGrid.h"
+#include "station/StationNotices.h"
 #include "station/StationSettings.h"
+#include "station/StationTimers.h"
 #include "station/StationWindow.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QTimer>
 
 namespace {
 
-struct GridColumn {
-    const char* header;
-    int widthTwips;
-};
-
-constexpr GridColumn gridColumns[RequestGrid::columnsCount] = {
-    {"TransDate", 2300}, {"RefNum", 1000},  {"PatientName", 2700},
-    {"Exam", 2700},      {"HospNum", 1000}, {"IdNum", 1000},
-    {"Req.Num", 1000},   {"Printed", 1000}, {"", 1000},
-};
+constexpr int gridColumnWidthsTwips[RequestListModel::ColumnCount] = {2300, 1000, 2700, 2700, 1000,
+                                                                      1000, 1000, 1000, 1000};
 
 } // namespace
 
@@ -42,15 +37,33 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     : QObject(parent)
     , m_lab(lab)
     , m_messages(messages)
+    , m_printLog(QString())
+    , m_marks(m_requests, m_printLog)
     , m_window(std::make_unique<StationWindow>()) {
     const StationControls& c = m_window->controls();
-    m_lookup = std::make_unique<RequestLookup>(c, m_lab, m_messages, m_activity, m_current);
+    c.Grid1->setListModel(&m_requests);
+    c.lstExams->setChecklistModel(&m_checklist);
+    m_notices = std::make_unique<StationNotices>(c.lblStatus);
+    m_timers = std::make_unique<StationTimers>(c);
+
+    m_faults.setCheck(StationFaults::Source::Database, [this] { m_lab.checkWritable(); });
+    m_faults.setCheck(StationFaults::Source::PrintLog, [this] { m_printLog.checkWritable(); });
+    m_faults.setCheck(StationFaults::Source::Printer, [this] { m_labelPrinting.checkReady(); });
+    m_road = std::make_unique<PrintRoad>(m_lab, m_labelPrinting, m_printLog, m_progress, m_faults,
+                                         m_activity);
+    m_recent = std::make_unique<RecentRequests>(m_lab, m_requests, m_marks, m_progress, m_activity);
+    m_cycle = std::make_unique<AutoPrintCycle>(m_lab, *m_road, m_requests, m_progress, m_faults,
+                                               m_activity, *m_notices);
+
+    m_lookup =
+        std::make_unique<LookupPanel>(c, m_lab, m_messages, m_activity, m_current, m_checklist);
     m_lookupInput = new LookupInput(c, *m_lookup, m_activity, this);
-    m_labelPrinting = std::make_unique<LabelPrinting>();
-    ReportViewer::install(*m_labelPrinting);
-    m_printCommand = new PrintCommand(*this, this);
-    m_recent = new RecentRequests(*this, this);
-    m_cycle = new AutoPrintCycle(*this, this);
+    m_printCommand = new PrintCommand(c, *m_road, *m_lookup, m_current, m_checklist, m_requests,
+                                      *m_timers, m_messages, m_activity, this);
+    m_queue = new QueueControls(c, *m_recent, *m_cycle, *m_lookup, m_checklist, *m_printCommand,
+                                *m_timers, m_messages, *m_notices, m_activity, this);
+    ReportViewer::install(m_labelPrinting);
+
     m_window->installEventFilter(this);
     connect(c.cmdExit, &QPushButton::clicked, this, &Station::exitStation);
     connect(c.vkchkAutoPrintRequests, &QCheckBox::clicked, this, &Station::onAutoPrintBoxClick);
@@ -67,6 +80,9 @@ bool Station::show() {
     try {
         load();
     } catch (const Failure& failure) {
+        // Nothing of the window may run behind the message: no timer ticks into a station that
+        // never loaded.
+        m_timers->stopAll();
         m_messages.show(failure.description(), Messages::Icon::Warning);
         exitStation();
         return false;
@@ -86,20 +102,16 @@ void Station::load() {
     else
         c.tmrAutoPrint->stop();
 
-    for (int column = 0; column < RequestGrid::columnsCount; ++column) {
-        c.Grid1->setColumnWidthTwips(column, gridColumns[column].widthTwips,
+    for (int column = 0; column < RequestListModel::ColumnCount; ++column)
+        c.Grid1->setColumnWidthTwips(column, gridColumnWidthsTwips[column],
                                      m_window->twips().dpi());
-        if (column < 8)
-            c.Grid1->setCellText(0, column, QLatin1String(gridColumns[column].header));
-    }
 
     m_window->show();
     QCoreApplication::processEvents();
 
-    m_printLogFolder = printLogFolderFromEnvironment();
-    ensurePrintLogFolder(m_printLogFolder);
-    m_printLog = std::make_unique<PrintLog>(m_printLogFolder);
-    m_marks = std::make_unique<PrintedMarks>(*c.Grid1, *m_printLog);
+    const QString folder = printLogFolderFromEnvironment();
+    ensurePrintLogFolder(folder);
+    m_printLog.setFolder(folder);
 }
 
 void Station::activate() {
@@ -107,27 +119,11 @@ void Station::activate() {
 }
 
 void Station::EnableTimers(bool enable) {
-    const StationControls& c = m_window->controls();
-    const auto setEnabled = [](QTimer* timer, bool on) {
-        if (on)
-            timer->start();
-        else
-            timer->stop();
-    };
-    setEnabled(c.tmrCheckRequests, enable);
-    setEnabled(c.tmrAutoPrint, enable);
-    if (enable)
-        setEnabled(c.tmrAutoPrint, c.vkchkAutoPrintRequests->isChecked());
+    m_timers->EnableTimers(enable);
 }
 
 void Station::onAutoPrintBoxClick() {
-    const StationControls& c = m_window->controls();
-    const int value = c.vkchkAutoPrintRequests->isChecked() ? 1 : 0;
-    if (value == 1)
-        c.tmrAutoPrint->start();
-    else
-        c.tmrAutoPrint->stop();
-    AutoPrintSetting::write(value);
+    m_timers->onAutoPrintBoxClick();
 }
 
 void Station::onKeyboardClick() {
@@ -141,9 +137,7 @@ void Station::exitStation() {
     if (m_exiting)
         return; // the close box re-enters here through the window's close
     m_exiting = true;
-    const StationControls& c = m_window->controls();
-    c.tmrCheckRequests->stop();
-    c.tmrAutoPrint->stop();
+    m_timers->stopAll();
     // Work running in a yield stops at its next safe point instead of carrying on unseen.
     m_activity.requestStop();
     m_window->close();
@@ -151,11 +145,11 @@ void Station::exitStation() {
 }
 
 void Station::onRefreshTick() {
-    m_recent->onRefreshTick();
+    m_queue->onRefreshTick();
 }
 
 void Station::onAutoPrintTick() {
-    m_cycle->onAutoPrintTick();
+    m_queue->onAutoPrintTick();
 }
 
 bool Station::eventFilter(QObject* watched, QEvent* event) {

@@ -1,7 +1,14 @@
 #pragma once
 
+#include "app/StationActivity.h"
+#include "labels/LabelPrinting.h"
 #include "lookup/CurrentRequest.h"
-#include "station/StationActivity.h"
+#include "lookup/ExamChecklistModel.h"
+#include "queue/PrintLog.h"
+#include "queue/PrintProgress.h"
+#include "queue/PrintedMarks.h"
+#include "queue/RequestListModel.h"
+#include "queue/StationFaults.h"
 
 #include <QObject>
 #include <QString>
@@ -9,20 +16,22 @@
 
 class AutoPrintCycle;
 class KeyboardPanel;
-class LabelPrinting;
-class PrintCommand;
-class RecentRequests;
 class LabDatabase;
 class LookupInput;
-class PrintLog;
-class PrintedMarks;
+class LookupPanel;
 class Messages;
-class RequestLookup;
+class PrintCommand;
+class PrintRoad;
+class QueueControls;
+class RecentRequests;
+class StationNotices;
+class StationTimers;
 class StationWindow;
 
-// The running station: the window frmQuillon and the rooms that give it behaviour, over one lab
-// database. It owns the window's lifecycle (load, activation, Exit, the timer switch, the
-// auto-print box and the keyboard button).
+// The running station, composed: the window frmQuillon on top of the windowless rooms (the
+// recent request list and its model, the print log, label printing, the print road, the
+// automatic cycle) over one lab database. It owns the window's lifecycle (load, activation,
+// Exit, the timer switch, the auto-print box and the keyboard button).
 class Station : public QObject {
     Q_OBJECT
 public:
@@ -39,20 +48,23 @@ public:
     void exitStation();
 
     StationWindow& window() { return *m_window; }
-    LabDatabase& lab() { return m_lab; }
-    Messages& messages() { return m_messages; }
     StationActivity& activity() { return m_activity; }
     CurrentRequest& currentRequest() { return m_current; }
-    RequestLookup& lookup() { return *m_lookup; }
-    LookupInput& lookupInput() { return *m_lookupInput; }
-    QString printLogFolder() const { return m_printLogFolder; }
-    // Valid once the window has loaded.
-    PrintLog& printLog() { return *m_printLog; }
-    PrintedMarks& marks() { return *m_marks; }
-    LabelPrinting& labelPrinting() { return *m_labelPrinting; }
-    PrintCommand& printCommand() { return *m_printCommand; }
-    RecentRequests& recentRequests() { return *m_recent; }
+    ExamChecklistModel& checklist() { return m_checklist; }
+    RequestListModel& requestList() { return m_requests; }
+    PrintProgress& progress() { return m_progress; }
+    StationFaults& faults() { return m_faults; }
+    PrintLog& printLog() { return m_printLog; }
+    PrintedMarks& marks() { return m_marks; }
+    LabelPrinting& labelPrinting() { return m_labelPrinting; }
+    PrintRoad& printRoad() { return *m_road; }
     AutoPrintCycle& autoPrintCycle() { return *m_cycle; }
+    LookupPanel& lookup() { return *m_lookup; }
+    LookupInput& lookupInput() { return *m_lookupInput; }
+    PrintCommand& printCommand() { return *m_printCommand; }
+    QueueControls& queue() { return *m_queue; }
+    StationNotices& notices() { return *m_notices; }
+    QString printLogFolder() const { return m_printLog.folder(); }
 
     void onAutoPrintBoxClick();
     void onKeyboardClick();
@@ -69,16 +81,23 @@ private:
     Messages& m_messages;
     StationActivity m_activity;
     CurrentRequest m_current;
+    ExamChecklistModel m_checklist;
+    RequestListModel m_requests;
+    PrintProgress m_progress;
+    StationFaults m_faults;
+    PrintLog m_printLog;
+    PrintedMarks m_marks;
+    LabelPrinting m_labelPrinting;
     std::unique_ptr<StationWindow> m_window;
-    std::unique_ptr<RequestLookup> m_lookup;
-    LookupInput* m_lookupInput = nullptr; // owned by this object
+    std::unique_ptr<StationNotices> m_notices;
+    std::unique_ptr<StationTimers> m_timers;
+    std::unique_ptr<PrintRoad> m_road;
+    std::unique_ptr<RecentRequests> m_recent;
+    std::unique_ptr<AutoPrintCycle> m_cycle;
+    std::unique_ptr<LookupPanel> m_lookup;
     std::unique_ptr<KeyboardPanel> m_keyboard;
-    QString m_printLogFolder;
-    std::unique_ptr<PrintLog> m_printLog;
-    std::unique_ptr<PrintedMarks> m_marks;
-    std::unique_ptr<LabelPrinting> m_labelPrinting;
+    LookupInput* m_lookupInput = nullptr;   // owned by this object
     PrintCommand* m_printCommand = nullptr; // owned by this object
-    RecentRequests* m_recent = nullptr;     // owned by this object
-    AutoPrintCycle* m_cycle = nullptr;      // owned by this object
+    QueueControls* m_queue = nullptr;       // owned by this object
     bool m_exiting = false;
 };

@@ -99,6 +99,12 @@ void StationWindow::buildControls() {
     setColours(c.Label3, Qt::black, QColor(163, 194, 241));
     c.Label3->setGeometry(t.rect(9840, 4200, 2415, 255));
 
+    c.lblStatus = new QLabel(c.fraMain);
+    c.lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    c.lblStatus->setFont(designFont("Arial", 8.25, true));
+    setTextColour(c.lblStatus, QColor(128, 0, 0));
+    c.lblStatus->setGeometry(t.rect(120, 4215, 9600, 270));
+
     c.vkchkAutoPrintRequests =
         new QCheckBox(QStringLiteral("Auto Print Incoming Requests"), c.fraMain);
     c.vkchkAutoPrintRequests->setFont(designFont("Arial", 12, true));

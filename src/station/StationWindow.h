@@ -40,6 +40,8 @@ struct StationControls {
     QPushButton* cmdNew = nullptr;
     QPushButton* cmdExit = nullptr;
     QLabel* lblORVANT = nullptr;
+    // What unattended work last reported, in the free strip between the grid and the box.
+    QLabel* lblStatus = nullptr;
     QTimer* tmrCheckRequests = nullptr;
     QTimer* tmrAutoPrint = nullptr;
 };

@@ -2,10 +2,10 @@
 #include "TestData.h"
 #include "app/SettingsStore.h"
 #include "labdb/LabDbBuilder.h"
-#include "lookup/LookupInput.h"
-#include "lookup/RequestLookup.h"
 #include "station/CheckList.h"
 #include "station/KeyboardPanel.h"
+#include "station/LookupInput.h"
+#include "station/LookupPanel.h"
 #include "station/RequestGrid.h"
 #include "station/Station.h"
 #include "station/StationFrame.h"
@@ -248,7 +248,7 @@ void LookupTest::gridClickLooksTheRowUp() {
     QVERIFY(c().txtExams->toPlainText().isEmpty());
 
     // A real click on the first data row.
-    const QRect cell = grid->visualItemRect(grid->item(0, 1));
+    const QRect cell = grid->visualRect(grid->model()->index(0, 1));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     QCOMPARE(c().lstExams->entryCount(), 1);
     QCOMPARE(c().txtExams->toPlainText(), QStringLiteral("CBC"));

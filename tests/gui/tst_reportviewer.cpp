@@ -1,8 +1,8 @@
 #include "../unit/tst_labeltools.h"
 #include "app/Failure.h"
 #include "labels/LabelPrinting.h"
-#include "labels/ReportViewer.h"
-#include "labels/ReportViewerControl.h"
+#include "station/ReportViewer.h"
+#include "station/ReportViewerControl.h"
 
 #include <QApplication>
 #include <QPrintPreviewWidget>

@@ -1,10 +1,14 @@
 #include "TestData.h"
 
-#include "queue/PrintedMarks.h"
+#include "queue/RequestListModel.h"
 #include "station/RequestGrid.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <algorithm>
 
 namespace TestData {
 
@@ -61,6 +65,39 @@ int pdfCount(const QString& folder) {
     return int(QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
 }
 
+QStringList labelFiles(const QString& folder) {
+    QStringList files = QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    // "label-<time>.pdf", then "label-<time>-2.pdf" for a second file of the same millisecond.
+    static const QRegularExpression name(QStringLiteral("^(.*?)(?:-(\\d+))?\\.pdf$"));
+    const auto key = [](const QString& file) {
+        const QRegularExpressionMatch m = name.match(file);
+        return std::pair(m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt());
+    };
+    std::sort(files.begin(), files.end(),
+              [&key](const QString& a, const QString& b) { return key(a) < key(b); });
+    for (QString& file : files)
+        file = QDir(folder).filePath(file);
+    return files;
+}
+
+QStringList scannedBarcodes(const QString& folder) {
+    QStringList barcodes;
+    QTemporaryDir images;
+    for (const QString& pdf : labelFiles(folder)) {
+        const QString png = images.filePath(QStringLiteral("label"));
+        QProcess::execute(QStringLiteral("pdftoppm"),
+                          {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("300"),
+                           QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, png});
+        QProcess zbar;
+        zbar.start(QStringLiteral("zbarimg"),
+                   {QStringLiteral("-q"), QStringLiteral("--raw"), png + QStringLiteral(".png")});
+        zbar.waitForFinished(30000);
+        const QString read = QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+        barcodes.append(read.isEmpty() ? QStringLiteral("?") : read);
+    }
+    return barcodes;
+}
+
 QStringList gridNumbers(const RequestGrid& grid) {
     QStringList numbers;
     for (int row = 1; row < grid.rows(); ++row)
@@ -69,10 +106,10 @@ QStringList gridNumbers(const RequestGrid& grid) {
 }
 
 bool rowIsMarked(const RequestGrid& grid, int row) {
-    if (grid.cellText(row, PrintedMarks::printedColumn) != QLatin1String("Printed"))
+    if (grid.cellText(row, RequestListModel::Printed) != QLatin1String("Printed"))
         return false;
-    for (int column = 0; column < grid.columnCount(); ++column) {
-        if (grid.cellBackColour(row, column) != PrintedMarks::printedColour())
+    for (int column = 0; column < RequestListModel::ColumnCount; ++column) {
+        if (grid.cellBackColour(row, column) != RequestListModel::printedColour())
             return false;
     }
     return true;

@@ -24,6 +24,10 @@ LabRequest request(const QString& refNum, int minutesAgo, const QList<LabItem>& 
 QStringList loggedNumbers(const QString& logFolder);
 // The PDF label files in a folder (none when it does not exist).
 int pdfCount(const QString& folder);
+// The label files of a folder in the order they were written.
+QStringList labelFiles(const QString& folder);
+// The barcode scanned back from each label file, in the order written ("?" where none reads).
+QStringList scannedBarcodes(const QString& folder);
 // Column 1 of every data row, top down.
 QStringList gridNumbers(const RequestGrid& grid);
 bool rowIsMarked(const RequestGrid& grid, int row);

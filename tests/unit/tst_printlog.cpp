@@ -38,8 +38,9 @@ private Q_SLOTS:
     void theThreeFlagCombinations();
     void entryBytesAndAppendOnly();
     void aLineBreakCannotForgeASecondLine();
-    void numbersWithBlanksAreWrittenButNeverFound();
+    void numbersWithBlanksAreFoundUnderTheirKey();
     void aMissingFolderIsReportedWithTheFile();
+    void appendsAreWholeAndCutATornLine();
     void copies_data();
     void copies();
 
@@ -107,8 +108,8 @@ void PrintLogTest::searchFindsOnlyAHoldingLine_data() {
         << QByteArray("123 x ---1234\r\n" + day + "5123\r\n" + day + "123\r\n") << "123" << true;
     QTest::newRow("text only inside other numbers")
         << QByteArray(day + "1234\r\n" + day + "0123\r\n") << "123" << false;
-    QTest::newRow("last line without its line end")
-        << QByteArray(day + "9\r\n" + day + " 77 ") << "77" << true;
+    QTest::newRow("a torn last line, without its line end, holds nothing")
+        << QByteArray(day + "9\r\n" + day + " 77 ") << "77" << false;
     QTest::newRow("before the marker only") << QByteArray("77 ---78\r\n") << "77" << false;
     QTest::newRow("empty number, blank after a marker")
         << QByteArray(day + "1\r\nx ---   \r\n") << "" << true;
@@ -177,12 +178,13 @@ void PrintLogTest::aLineBreakCannotForgeASecondLine() {
     QVERIFY(m_log->CheckPrintLog(forged, date, false, false));
 }
 
-void PrintLogTest::numbersWithBlanksAreWrittenButNeverFound() {
+void PrintLogTest::numbersWithBlanksAreFoundUnderTheirKey() {
     const QString date = QStringLiteral("2026-12-07 09:00:00");
     QVERIFY(m_log->CheckPrintLog(QStringLiteral(" 55 "), date, true, true));
     QVERIFY(readAll(m_log->dayFilePath(date)).endsWith("--- 55 \r\n"));
-    QVERIFY(!m_log->CheckPrintLog(QStringLiteral(" 55 "), date, false, false));
+    QVERIFY(m_log->CheckPrintLog(QStringLiteral(" 55 "), date, false, false));
     QVERIFY(m_log->CheckPrintLog(QStringLiteral("55"), date, false, false));
+    QVERIFY(!m_log->CheckPrintLog(QStringLiteral("5"), date, false, false));
 }
 
 void PrintLogTest::aMissingFolderIsReportedWithTheFile() {
@@ -194,6 +196,30 @@ void PrintLogTest::aMissingFolderIsReportedWithTheFile() {
         QVERIFY(
             failure.description().contains(QStringLiteral("PrintedLabBarcodes 12 07 2026.txt")));
     }
+}
+
+void PrintLogTest::appendsAreWholeAndCutATornLine() {
+    const QString day = QStringLiteral("2026-12-07 09:00:00");
+    const QString path = m_log->dayFilePath(day);
+    // What a crash left: a whole line, then part of one that would read as number 12.
+    writeAll(path, QByteArray("a b ---T1\r\na b ---12"));
+    QVERIFY(!m_log->CheckPrintLog(QStringLiteral("12"), day, false, false));
+    m_log->appendEntries({{QStringLiteral("T2"), day},
+                          {QStringLiteral("T3"), QStringLiteral("2026-12-08 01:00:00")},
+                          {QStringLiteral("T4"), day}});
+    const QByteArray bytes = readAll(path);
+    QVERIFY2(bytes.startsWith("a b ---T1\r\n2026-12-07 09:00:00 ") && bytes.endsWith("---T4\r\n"),
+             bytes.constData());
+    QCOMPARE(bytes.count('\n'), 3);
+    QVERIFY(!bytes.contains("---12"));
+    QCOMPARE(readAll(m_log->dayFilePath(QStringLiteral("2026-12-08 01:00:00"))).count("---T3\r\n"),
+             1);
+
+    // The folder check leaves nothing behind, and names a folder that cannot take an append.
+    m_log->checkWritable();
+    QCOMPARE(QDir(m_log->folder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    PrintLog gone(m_world->path() + QStringLiteral("/no-such-folder"));
+    QVERIFY_THROWS_EXCEPTION(Failure, gone.checkWritable());
 }
 
 void PrintLogTest::copies_data() {

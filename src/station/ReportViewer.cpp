@@ -1,8 +1,8 @@
-#include "labels/ReportViewer.h"
+#include "station/ReportViewer.h"
 
 #include "app/Failure.h"
 #include "labels/LabelPrinting.h"
-#include "labels/ReportViewerControl.h"
+#include "station/ReportViewerControl.h"
 #include "station/Twips.h"
 
 #include <QKeyEvent>

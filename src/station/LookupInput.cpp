@@ -1,9 +1,9 @@
-#include "lookup/LookupInput.h"
+#include "station/LookupInput.h"
 
-#include "lookup/RequestLookup.h"
+#include "app/StationActivity.h"
 #include "station/CheckList.h"
+#include "station/LookupPanel.h"
 #include "station/RequestGrid.h"
-#include "station/StationActivity.h"
 #include "station/StationWindow.h"
 
 #include <QCheckBox>
@@ -12,7 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-LookupInput::LookupInput(const StationControls& controls, RequestLookup& lookup,
+LookupInput::LookupInput(const StationControls& controls, LookupPanel& lookup,
                          StationActivity& activity, QObject* parent)
     : QObject(parent)
     , m_controls(controls)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <array>
 #include <cstddef>
 
@@ -39,6 +40,12 @@ public:
     // Exit was asked for while work was running: long loops stop at their next safe point.
     void requestStop() { m_stopRequested = true; }
     bool stopRequested() const { return m_stopRequested; }
+
+    // Lets pending window events run once. False when the work must stop at this safe point.
+    bool yield() {
+        QCoreApplication::processEvents();
+        return !m_stopRequested;
+    }
 
 private:
     static constexpr std::size_t index(Kind kind) { return static_cast<std::size_t>(kind); }

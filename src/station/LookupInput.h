@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class RequestLookup;
+class LookupPanel;
 class StationActivity;
 struct StationControls;
 
@@ -11,7 +11,7 @@ struct StationControls;
 class LookupInput : public QObject {
     Q_OBJECT
 public:
-    LookupInput(const StationControls& controls, RequestLookup& lookup, StationActivity& activity,
+    LookupInput(const StationControls& controls, LookupPanel& lookup, StationActivity& activity,
                 QObject* parent = nullptr);
 
     void onNumberEnter();
@@ -24,6 +24,6 @@ protected:
 
 private:
     const StationControls& m_controls;
-    RequestLookup& m_lookup;
+    LookupPanel& m_lookup;
     StationActivity& m_activity;
 };

@@ -1,4 +1,4 @@
-#include "labels/ReportViewerControl.h"
+#include "station/ReportViewerControl.h"
 
 #include "app/Failure.h"
 #include "labels/LabelRenderer.h"

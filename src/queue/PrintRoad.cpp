@@ -1,0 +1,198 @@
+#include "queue/PrintRoad.h"
+
+#include "app/Failure.h"
+#include "app/LabDatabase.h"
+#include "app/StationActivity.h"
+#include "labels/BarcodeRecorder.h"
+#include "labels/CopiesText.h"
+#include "labels/LabelPrinting.h"
+#include "lookup/CurrentRequest.h"
+#include "lookup/ExamChecklistModel.h"
+#include "queue/PrintProgress.h"
+#include "queue/StationFaults.h"
+
+namespace {
+
+using EntryState = ExamChecklistModel::EntryState;
+using End = PrintJobOutcome::End;
+using Stage = PrintProgress::Stage;
+
+// A label's identity across lookups: its barcode and how many earlier labels of the request
+// carry the same barcode.
+QString labelId(const QStringList& barcodes, int entry) {
+    int earlier = 0;
+    for (int k = 0; k < entry; ++k) {
+        if (barcodes.at(k) == barcodes.at(entry))
+            ++earlier;
+    }
+    return barcodes.at(entry) + QLatin1Char('\n') + QString::number(earlier);
+}
+
+QString describe(const std::exception& error) {
+    if (const auto* failure = dynamic_cast<const Failure*>(&error))
+        return failure->description();
+    return QString::fromLocal8Bit(error.what());
+}
+
+} // namespace
+
+PrintRoad::PrintRoad(LabDatabase& lab, LabelPrinting& printing, PrintLog& log,
+                     PrintProgress& progress, StationFaults& faults, StationActivity& activity)
+    : m_lab(lab)
+    , m_printing(printing)
+    , m_log(log)
+    , m_progress(progress)
+    , m_faults(faults)
+    , m_activity(activity) {}
+
+PrintJobOutcome PrintRoad::print(const PrintJobOrder& order) {
+    const StationActivity::Scope running(m_activity, StationActivity::Kind::Print);
+    if (!m_faults.clearIfMended()) {
+        PrintJobOutcome outcome;
+        outcome.end = End::StationFault;
+        outcome.reason = m_faults.reason();
+        return outcome;
+    }
+    return run(order);
+}
+
+PrintJobOutcome PrintRoad::stationFault(PrintJobOutcome outcome, int source,
+                                        const QString& reason) {
+    m_faults.raise(static_cast<StationFaults::Source>(source), reason);
+    outcome.end = End::StationFault;
+    outcome.reason = reason;
+    return outcome;
+}
+
+PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
+    PrintJobOutcome outcome;
+    const CurrentRequest& request = *order.request;
+    ExamChecklistModel& entries = *order.entries;
+    // A day file that cannot be named would stop the request after its labels: refuse first.
+    try {
+        m_log.dayFilePath(request.TransDate);
+        if (order.cycleEntry)
+            m_log.dayFilePath(order.cycleEntry->transDate);
+    } catch (const Failure& failure) {
+        outcome.end = End::RequestFault;
+        outcome.reason = failure.description();
+        return outcome;
+    }
+
+    QStringList faults;
+    const int count = entries.entryCount();
+    for (int k = 0; k < count; ++k) {
+        if (!m_activity.yield()) {
+            outcome.end = End::Stopped;
+            return outcome;
+        }
+        if (!entries.isTicked(k))
+            continue;
+        const QString barcode = request.Barcodes.value(k);
+        if (barcode.isEmpty()) {
+            entries.setState(k, EntryState::Failed, QStringLiteral("Refnum is blank."));
+            if (order.blankBarcode)
+                order.blankBarcode(k + 1);
+            continue;
+        }
+        const QString label = labelId(request.Barcodes, k);
+        Stage stage = m_progress.stage(order.key, label);
+
+        if (stage == Stage::Pending) {
+            const QString copiesText = order.copiesText ? order.copiesText() : QStringLiteral("1");
+            const std::optional<qint16> copies = parseCopies(copiesText);
+            if (!copies) {
+                outcome.end = End::BadCopies;
+                outcome.reason = QStringLiteral("The number of copies \"%1\" is not a number from "
+                                                "-32768 to 32767, so %2 was not printed.")
+                                     .arg(copiesText, barcode);
+                return outcome;
+            }
+            try {
+                m_printing.printBarcodeLabel(barcode, request.PatientName, request.HospNum,
+                                             request.Instruments.value(k), request.TransDate,
+                                             request.RoomID,
+                                             request.Age + QLatin1Char('/') + request.Sex, *copies);
+            } catch (const RequestDataFailure& failure) {
+                const QString reason = QStringLiteral("The labels of %1 cannot be printed: %2")
+                                           .arg(barcode, failure.description());
+                entries.setState(k, EntryState::Failed, reason);
+                faults.append(reason);
+                continue;
+            } catch (const std::exception& error) {
+                const QString reason = QStringLiteral("The labels of %1 could not be printed: %2")
+                                           .arg(barcode, describe(error));
+                entries.setState(k, EntryState::Failed, reason);
+                return stationFault(outcome, int(StationFaults::Source::Printer), reason);
+            }
+            outcome.labels += qMax<int>(0, *copies);
+            stage = Stage::Printed;
+            m_progress.setStage(order.key, label, stage);
+            entries.setState(k, EntryState::Printed);
+        }
+
+        if (stage == Stage::Printed) {
+            QString text = barcode;
+            const BarcodeRecording recording = saveBarcodes(m_lab, text);
+            if (recording.outcome == BarcodeRecording::Outcome::UndoFailed) {
+                const QString reason = recording.undoFailureMessage(barcode);
+                outcome.notRecorded.append(barcode + QStringLiteral(": ") + recording.failure);
+                entries.setState(k, EntryState::Failed, reason);
+                return stationFault(outcome, int(StationFaults::Source::Database), reason);
+            }
+            if (recording.outcome == BarcodeRecording::Outcome::RolledBack) {
+                outcome.notRecorded.append(barcode + QStringLiteral(": ") + recording.failure);
+                const QString refused =
+                    QStringLiteral("%1 was printed, but the database did not record it: %2")
+                        .arg(barcode, recording.failure);
+                entries.setState(k, EntryState::Failed, refused);
+                // A database that takes no write at all is a station fault; one that takes
+                // others refused this request's data.
+                try {
+                    m_lab.checkWritable();
+                } catch (const std::exception& error) {
+                    return stationFault(outcome, int(StationFaults::Source::Database),
+                                        describe(error));
+                }
+                faults.append(refused);
+                continue;
+            }
+            m_progress.setStage(order.key, label, Stage::Recorded);
+            m_progress.addLineOwed(order.key);
+            outcome.done.append(barcode);
+        }
+        entries.setState(k, EntryState::Done);
+    }
+
+    if (!faults.isEmpty()) {
+        outcome.end = End::RequestFault;
+        outcome.reason = faults.join(QLatin1Char('\n'));
+        return outcome;
+    }
+    if (!logRequest(order, outcome))
+        return outcome;
+    m_progress.forget(order.key);
+    outcome.end = End::Complete;
+    return outcome;
+}
+
+bool PrintRoad::logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome) {
+    QList<PrintLog::Entry> lines;
+    try {
+        if (order.cycleEntry && !m_log.CheckPrintLog(order.cycleEntry->refNum,
+                                                     order.cycleEntry->transDate, false, false))
+            lines.append(*order.cycleEntry);
+        const int owed = m_progress.linesOwed(order.key);
+        for (int i = 0; i < owed; ++i)
+            lines.append({order.key, order.request->TransDate});
+        m_log.appendEntries(lines);
+    } catch (const std::exception& error) {
+        outcome = stationFault(outcome, int(StationFaults::Source::PrintLog),
+                               QStringLiteral("The labels were printed and recorded, but the print "
+                                              "log could not be written: ") +
+                                   describe(error));
+        return false;
+    }
+    outcome.logged = !lines.isEmpty();
+    return true;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "queue/PrintLog.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class ExamChecklistModel;
+class LabDatabase;
+class LabelPrinting;
+class PrintProgress;
+class StationActivity;
+class StationFaults;
+struct CurrentRequest;
+
+// One print job: a looked-up request, which of its labels are ticked, and how many copies.
+struct PrintJobOrder {
+    QString key; // the print-log key: the number that was looked up
+    const CurrentRequest* request = nullptr;
+    ExamChecklistModel* entries = nullptr; // ticks in, what became of each entry out
+    std::function<QString()> copiesText;   // read again for every ticked entry
+    // The automatic cycle's own entry (its row's number and date): appended before the job's
+    // lines unless that day's file holds the number already.
+    std::optional<PrintLog::Entry> cycleEntry;
+    // An entry's barcode text is empty: nothing is printed, recorded or logged for it. Called
+    // with the entry's number, from 1, at the moment the entry comes up.
+    std::function<void(int entry)> blankBarcode;
+};
+
+// How a print job ended.
+struct PrintJobOutcome {
+    enum class End {
+        Complete,     // every ticked label printed and recorded, and the request logged
+        RequestFault, // some label of this request cannot be printed or recorded now
+        StationFault, // the database, the print log or the printer failed: printing is stopped
+        BadCopies,    // the copies text is not a number: the job stopped before that entry
+        Stopped,      // the station is closing
+    };
+    End end = End::Complete;
+    QString reason;          // what went wrong, in the station's words
+    bool logged = false;     // Complete: lines were appended (false when nothing was ticked)
+    int labels = 0;          // labels printed by this job
+    QStringList done;        // barcodes printed and recorded by this job
+    QStringList notRecorded; // barcodes printed whose recording failed ("barcode: reason")
+};
+
+// The way from a loaded request to labels, barcode records and print-log lines, with no window.
+// The Print button and the automatic cycle both drive it.
+//
+// The rule it keeps: a request is logged only when every label it was meant to print has been
+// printed and recorded. Per ticked entry, in list order: all copies of its label, then its
+// barcode records in one transaction. Once every ticked entry is done, the request's lines (one
+// per recorded entry, after the cycle's own entry) are appended in one write. A label that fails
+// because of its data, or whose recording the database refuses while taking other writes, is a
+// fault of the request: the other entries go on, the request is not logged, and a later job
+// prints and records only what is missing. A failure of the printer, the database or the print
+// log stops the job at once and holds a station fault: no job prints until its check passes.
+class PrintRoad {
+public:
+    PrintRoad(LabDatabase& lab, LabelPrinting& printing, PrintLog& log, PrintProgress& progress,
+              StationFaults& faults, StationActivity& activity);
+
+    PrintJobOutcome print(const PrintJobOrder& order);
+
+private:
+    PrintJobOutcome run(const PrintJobOrder& order);
+    PrintJobOutcome stationFault(PrintJobOutcome outcome, int source, const QString& reason);
+    bool logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome);
+
+    LabDatabase& m_lab;
+    LabelPrinting& m_printing;
+    PrintLog& m_log;
+    PrintProgress& m_progress;
+    StationFaults& m_faults;
+    StationActivity& m_activity;
+};

@@ -1,0 +1,35 @@
+#include "queue/StationFaults.h"
+
+#include "app/Failure.h"
+
+#include <QStringList>
+
+void StationFaults::setCheck(Source source, Check check) {
+    m_checks.insert(source, std::move(check));
+}
+
+void StationFaults::raise(Source source, const QString& reason) {
+    m_held.insert(source, reason);
+}
+
+QString StationFaults::reason() const {
+    return QStringList(m_held.values()).join(QLatin1Char('\n'));
+}
+
+bool StationFaults::clearIfMended() {
+    for (auto held = m_held.begin(); held != m_held.end();) {
+        const Check check = m_checks.value(held.key());
+        try {
+            if (check)
+                check();
+            held = m_held.erase(held);
+        } catch (const Failure& failure) {
+            held.value() = failure.description();
+            ++held;
+        } catch (const std::exception& error) {
+            held.value() = QString::fromLocal8Bit(error.what());
+            ++held;
+        }
+    }
+    return m_held.isEmpty();
+}

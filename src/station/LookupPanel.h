@@ -1,0 +1,35 @@
+#pragma once
+
+#include "lookup/RequestFinder.h"
+
+class ExamChecklistModel;
+class LabDatabase;
+class Messages;
+class StationActivity;
+struct CurrentRequest;
+struct StationControls;
+
+// The window's lookup routines: LookupRequest turns the number in the number box into a loaded
+// request (CurrentRequest and the ticked checklist), ResetInput puts the search and exam controls
+// into a known state.
+class LookupPanel {
+public:
+    LookupPanel(const StationControls& controls, LabDatabase& lab, Messages& messages,
+                StationActivity& activity, CurrentRequest& current, ExamChecklistModel& checklist);
+
+    // Never passes a failure on: it reports it in a warning and returns.
+    LookupOutcome LookupRequest();
+    void ResetInput(bool searchEnabled, bool examsEnabled, bool clearNumber, bool focusNumber);
+    // A looked-up request waits for Print: its checklist is listed and the exam group is open.
+    bool isLoaded() const;
+
+private:
+    LookupOutcome lookup();
+
+    const StationControls& m_controls;
+    LabDatabase& m_lab;
+    Messages& m_messages;
+    StationActivity& m_activity;
+    CurrentRequest& m_current;
+    ExamChecklistModel& m_checklist;
+};

@@ -1,0 +1,112 @@
+#include "station/PrintCommand.h"
+
+#include "app/StationActivity.h"
+#include "lookup/CurrentRequest.h"
+#include "queue/PrintRoad.h"
+#include "queue/RequestListModel.h"
+#include "station/LookupPanel.h"
+#include "station/Messages.h"
+#include "station/StationTimers.h"
+#include "station/StationWindow.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QString doneText(const PrintJobOutcome& outcome) {
+    return outcome.done.isEmpty() ? QStringLiteral("No label of this request was printed and "
+                                                   "recorded by this job.")
+                                  : QStringLiteral("Printed and recorded: %1.")
+                                        .arg(outcome.done.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+PrintCommand::PrintCommand(const StationControls& controls, PrintRoad& road, LookupPanel& lookup,
+                           CurrentRequest& current, ExamChecklistModel& checklist,
+                           RequestListModel& list, StationTimers& timers, Messages& messages,
+                           StationActivity& activity, QObject* parent)
+    : QObject(parent)
+    , m_controls(controls)
+    , m_road(road)
+    , m_lookup(lookup)
+    , m_current(current)
+    , m_checklist(checklist)
+    , m_list(list)
+    , m_timers(timers)
+    , m_messages(messages)
+    , m_activity(activity) {
+    connect(controls.cmdGenerate, &QPushButton::clicked, this, &PrintCommand::onPrintClick);
+}
+
+void PrintCommand::onPrintClick() {
+    if (m_activity.isRunning(StationActivity::Kind::Cycle) &&
+        !m_activity.isRunning(StationActivity::Kind::Lookup) && m_lookup.isLoaded()) {
+        // The run prints other requests in the background: this one prints right after it.
+        if (!m_waiting) {
+            m_waiting = true;
+            Q_EMIT waitsForAutomaticRun();
+        }
+        return;
+    }
+    if (m_activity.isJobRunning())
+        return; // dropped: a lookup or print job is running
+    run();
+}
+
+void PrintCommand::runWaiting() {
+    if (!m_waiting)
+        return;
+    m_waiting = false;
+    if (!m_activity.isJobRunning() && !m_activity.stopRequested() && m_lookup.isLoaded())
+        run();
+}
+
+bool PrintCommand::run() {
+    const StationControls& c = m_controls;
+    m_timers.EnableTimers(false);
+    PrintJobOrder order;
+    order.key = m_current.LookedUpNumber;
+    order.request = &m_current;
+    order.entries = &m_checklist;
+    order.copiesText = [&c] { return c.txtCopies->text(); };
+    order.blankBarcode = [this](int) {
+        m_messages.show(QStringLiteral("Refnum is blank."), Messages::Icon::None);
+    };
+    const PrintJobOutcome outcome = m_road.print(order);
+
+    using End = PrintJobOutcome::End;
+    if (outcome.end == End::Stopped)
+        return false; // the station is closing
+    const int row = m_list.rowOf(order.key);
+    if (outcome.end == End::Complete) {
+        if (outcome.logged)
+            m_list.markPrinted(row);
+        c.cmdGenerate->setEnabled(false);
+        m_lookup.ResetInput(true, false, true, true);
+        m_timers.EnableTimers(true);
+        return true;
+    }
+
+    // The request stays loaded with its ticks; Print again finishes what is missing.
+    m_timers.EnableTimers(true);
+    QString text;
+    if (outcome.end == End::StationFault) {
+        text = QStringLiteral("Printing stopped: %1\n%2\nMend the fault and press Print again: "
+                              "labels already printed are not printed again.")
+                   .arg(outcome.reason, doneText(outcome));
+    } else if (outcome.end == End::BadCopies) {
+        text = outcome.reason + QLatin1Char('\n') + doneText(outcome);
+    } else {
+        if (m_list.state(row) != RequestListModel::State::Printed)
+            m_list.markFailed(row, outcome.reason);
+        text = QStringLiteral("%1\n%2\nThe request is not logged as printed until every ticked "
+                              "label is printed and recorded. Press Print again to finish it "
+                              "(labels already printed are not printed again), or untick what "
+                              "cannot be printed.")
+                   .arg(outcome.reason, doneText(outcome));
+    }
+    m_messages.show(text, Messages::Icon::Warning);
+    return false;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+
+class ExamChecklistModel;
+class LookupPanel;
+class Messages;
+class PrintRoad;
+class RequestListModel;
+class StationActivity;
+class StationTimers;
+struct CurrentRequest;
+struct StationControls;
+
+// The Print button: drives the print road with the loaded request, its ticks and the copies box,
+// then returns the window to searching. Timers are off while it prints. A stop (a label that
+// cannot be printed or recorded, a station fault, copies that are not a number) is told in one
+// message; the request stays loaded, and Print finishes what is missing without printing twice.
+class PrintCommand : public QObject {
+    Q_OBJECT
+public:
+    PrintCommand(const StationControls& controls, PrintRoad& road, LookupPanel& lookup,
+                 CurrentRequest& current, ExamChecklistModel& checklist, RequestListModel& list,
+                 StationTimers& timers, Messages& messages, StationActivity& activity,
+                 QObject* parent = nullptr);
+
+    // The click's work. True when every ticked label was printed, recorded and logged.
+    bool run();
+    // A click on Print: dropped while a lookup or a print job runs; while an automatic run prints
+    // in the background, it waits for the run to end (see waiting()).
+    void onPrintClick();
+    // Runs a click that waited for an automatic run. The run's owner calls it when the run ends.
+    void runWaiting();
+    bool waiting() const { return m_waiting; }
+
+Q_SIGNALS:
+    // A click waits for the running automatic run, which should end after its current request.
+    void waitsForAutomaticRun();
+
+private:
+    const StationControls& m_controls;
+    PrintRoad& m_road;
+    LookupPanel& m_lookup;
+    CurrentRequest& m_current;
+    ExamChecklistModel& m_checklist;
+    RequestListModel& m_list;
+    StationTimers& m_timers;
+    Messages& m_messages;
+    StationActivity& m_activity;
+    bool m_waiting = false;
+};

@@ -1,0 +1,212 @@
+#include "RoadWorld.h"
+#include "StationTestSupport.h"
+#include "TestData.h"
+#include "labdb/LabDbBuilder.h"
+#include "lookup/RequestFinder.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace TestData;
+using End = PrintJobOutcome::End;
+
+// The print road with no window, over a real lab database file, a PDF label folder and the
+// print log, with faults injected at each step. After every fault the rule holds: a request is
+// logged only once all its labels are printed and recorded, and finishing it later prints and
+// records each label once.
+class PrintRoadTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void ticksAndCopies_data();
+    void ticksAndCopies();
+    void faultAtEntryTwo_data();
+    void faultAtEntryTwo();
+    void aDateThatIsNotADatePrintsNothing();
+
+private:
+    QStringList printed() const { return scannedBarcodes(m_world->labelFolder()); }
+    QStringList recorded() const {
+        QStringList barcodes;
+        for (const MasterRecord& r : m_world->lab().masterRecords())
+            barcodes.append(r.barcode);
+        return barcodes;
+    }
+    QStringList logged() const { return loggedNumbers(m_world->printLogFolder()); }
+
+    std::unique_ptr<TestWorld> m_world;
+    std::unique_ptr<RoadWorld> m_road;
+    QStringList m_requestNums;
+    const QString m_day = QStringLiteral("2026-12-07 23:50:00");
+};
+
+void PrintRoadTest::init() {
+    m_world = std::make_unique<TestWorld>();
+    LabDbBuilder& lab = m_world->createLab();
+    LabRequest r = request(QStringLiteral("T100C"), 0,
+                           {item(QStringLiteral("CBC"), "B1001"),
+                            item(QStringLiteral("FBS"), "B1002", QStringLiteral("CHEM")),
+                            item(QStringLiteral("UA"), "B1003", QStringLiteral("URINE"))});
+    r.transDate = QDateTime::fromString(m_day, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    m_requestNums = lab.addRequest(r);
+    r.refNum = QStringLiteral("200");
+    r.items = {item(QStringLiteral("ESR"), ""), item(QStringLiteral("CBC"), "B2001")};
+    lab.addRequest(r);
+    m_road = std::make_unique<RoadWorld>(*m_world);
+    m_road->setBusyTimeout(200);
+}
+
+void PrintRoadTest::cleanup() {
+    m_road.reset();
+    m_world.reset();
+}
+
+void PrintRoadTest::ticksAndCopies_data() {
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("ticks");
+    QTest::addColumn<QString>("copies");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QStringList>("records");
+    QTest::newRow("two copies, entry by entry")
+        << "T100C"
+        << "111"
+        << "2" << QStringList{"B1001", "B1001", "B1002", "B1002", "B1003", "B1003"}
+        << QStringList{"B1001", "B1002", "B1003"};
+    QTest::newRow("entries 1 and 3")
+        << "T100C"
+        << "101"
+        << "1" << QStringList{"B1001", "B1003"} << QStringList{"B1001", "B1003"};
+    QTest::newRow("no copy still records")
+        << "T100C"
+        << "111"
+        << "0" << QStringList{} << QStringList{"B1001", "B1002", "B1003"};
+    QTest::newRow("nothing ticked") << "T100C"
+                                    << "000"
+                                    << "1" << QStringList{} << QStringList{};
+    QTest::newRow("a blank barcode is no label")
+        << "200"
+        << "11"
+        << "1" << QStringList{"B2001"} << QStringList{"B2001"};
+}
+
+void PrintRoadTest::ticksAndCopies() {
+    QFETCH(QString, number);
+    QFETCH(QString, ticks);
+    QFETCH(QString, copies);
+    QFETCH(QStringList, labels);
+    QFETCH(QStringList, records);
+    RoadWorld& road = *m_road;
+    const FoundRequest found = findRequest(road.connection.lab(), number, road.activity);
+    road.request = found.request;
+    for (int k = 0; k < found.entries.size(); ++k) {
+        road.entries.appendEntry(found.entries.at(k));
+        road.entries.setTicked(k, ticks.at(k) == QLatin1Char('1'));
+    }
+    int copiesRead = 0;
+    PrintJobOrder order;
+    order.key = number;
+    order.request = &road.request;
+    order.entries = &road.entries;
+    order.copiesText = [&] {
+        ++copiesRead;
+        return copies;
+    };
+    order.blankBarcode = [&](int entry) { road.blanks.append(QString::number(entry)); };
+    const PrintJobOutcome outcome = road.road->print(order);
+
+    QCOMPARE(outcome.end, End::Complete);
+    QCOMPARE(printed(), labels);
+    QCOMPARE(recorded(), records);
+    QCOMPARE(copiesRead, records.size()); // the copies are read again for every ticked label
+    // One line per recorded label, under the looked-up number, in the request's day file.
+    QCOMPARE(logged(), QStringList(records.size(), number));
+    QCOMPARE(outcome.logged, !records.isEmpty());
+    QCOMPARE(road.blanks, number == QLatin1String("200") ? QStringList{"1"} : QStringList{});
+}
+
+void PrintRoadTest::faultAtEntryTwo_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QStringList>("labels");  // before the fault is mended
+    QTest::addColumn<QStringList>("records"); // before the fault is mended
+    const QStringList all{"B1001", "B1002", "B1003"};
+    QTest::newRow("template breaks")
+        << "template" << int(End::StationFault) << QStringList{"B1001"} << QStringList{"B1001"};
+    QTest::newRow("barcode cannot be encoded")
+        << "barcode" << int(End::RequestFault) << QStringList{"B1001", "B1003"}
+        << QStringList{"B1001", "B1003"};
+    QTest::newRow("recording refused, database writable")
+        << "refused" << int(End::RequestFault) << all << QStringList{"B1001", "B1003"};
+    QTest::newRow("database locked: one label without its record")
+        << "locked" << int(End::StationFault) << QStringList{"B1001", "B1002"}
+        << QStringList{"B1001"};
+    QTest::newRow("print log cannot be appended") << "log" << int(End::StationFault) << all << all;
+}
+
+void PrintRoadTest::faultAtEntryTwo() {
+    QFETCH(QString, fault);
+    QFETCH(int, end);
+    QFETCH(QStringList, labels);
+    QFETCH(QStringList, records);
+    RoadWorld& road = *m_road;
+    const QString templatePath = road.printing.templatePath();
+    if (fault == QLatin1String("barcode"))
+        road.sql(QStringLiteral("UPDATE tbLabMaster SET Barcode = 'B3€0' WHERE Barcode = 'B1002'"));
+    const auto breakAt = [&](int entry) {
+        if (entry == 2 && fault == QLatin1String("template")) {
+            QFile broken(templatePath);
+            QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            broken.write("{ not a template");
+        } else if (entry == 2 && fault == QLatin1String("refused")) {
+            m_world->lab().refuseDateRecordsFor(m_requestNums.at(1));
+        } else if (entry == 2 && fault == QLatin1String("locked")) {
+            road.holdLock(true);
+        } else if (entry == 3 && fault == QLatin1String("log")) {
+            road.breakLogFolder(true);
+        }
+    };
+
+    PrintJobOutcome outcome = road.printRequest(QStringLiteral("T100C"), m_day, breakAt);
+    QCOMPARE(int(outcome.end), end);
+    QVERIFY(!outcome.reason.isEmpty());
+    QCOMPARE(printed(), labels);
+    QCOMPARE(recorded(), records);
+    QVERIFY(logged().isEmpty()); // never logged with a label missing
+
+    if (end == int(End::StationFault)) {
+        // Nothing prints while the fault lasts: the check fails first.
+        outcome = road.printRequest(QStringLiteral("T100C"), m_day);
+        QCOMPARE(outcome.end, End::StationFault);
+        QCOMPARE(printed(), labels);
+    }
+
+    // Mended, the next run finishes the request: every label once, recorded once, logged.
+    road.holdLock(false);
+    road.breakLogFolder(false);
+    m_world->writePdfTemplate();
+    road.sql(QStringLiteral("UPDATE tbLabMaster SET Barcode = 'B1002' WHERE Barcode = 'B3€0'"));
+    road.sql(QStringLiteral("DROP TRIGGER IF EXISTS refuseDateRecord1"));
+    outcome = road.printRequest(QStringLiteral("T100C"), m_day);
+    QCOMPARE(outcome.end, End::Complete);
+    QStringList printedOnce = printed();
+    printedOnce.sort();
+    QCOMPARE(printedOnce, (QStringList{"B1001", "B1002", "B1003"}));
+    QStringList recordedOnce = recorded();
+    recordedOnce.sort();
+    QCOMPARE(recordedOnce, (QStringList{"B1001", "B1002", "B1003"}));
+    QCOMPARE(logged(), QStringList(4, QStringLiteral("T100C"))); // the cycle's entry, then three
+    QCOMPARE(road.progress.size(), 0);
+}
+
+void PrintRoadTest::aDateThatIsNotADatePrintsNothing() {
+    RoadWorld& road = *m_road;
+    PrintJobOutcome outcome = road.printRequest(QStringLiteral("T100C"), QStringLiteral("someday"));
+    QCOMPARE(outcome.end, End::RequestFault);
+    QVERIFY(outcome.reason.contains(QStringLiteral("someday")));
+    QCOMPARE(pdfCount(m_world->labelFolder()), 0);
+    QVERIFY(recorded().isEmpty());
+}
+
+QTEST_MAIN(PrintRoadTest)
+#include "tst_printroad.moc"
