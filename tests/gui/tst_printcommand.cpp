@@ -1,0 +1,191 @@
+#include "StationTestSupport.h"
+#include "TestData.h"
+#include "labdb/LabDbBuilder.h"
+#include "station/CheckList.h"
+#include "station/LookupInput.h"
+#include "station/RequestGrid.h"
+#include "station/Station.h"
+#include "station/StationFrame.h"
+#include "station/StationWindow.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace TestData;
+
+// The Print button over the real station window: what the window does around the print road.
+class PrintCommandTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void printReturnsToSearching_data();
+    void printReturnsToSearching();
+    void blankBarcodeIsReportedOnce();
+    void copiesChangedDuringAYieldApplyFromTheNextEntry();
+    void badCopiesStopBeforePrinting_data();
+    void badCopiesStopBeforePrinting();
+    void aStopKeepsTheRequestAndPrintFinishesIt();
+    void secondPrintLookupOrResetInsideTheJobIsDropped();
+
+private:
+    Station& station() { return m_fixture->station(); }
+    const StationControls& c() { return station().window().controls(); }
+    void lookUp(const QString& number) {
+        c().txtNumber->setText(number);
+        station().lookupInput().onNumberEnter();
+        QCOMPARE(m_fixture->messages.shown.size(), 0);
+    }
+    int pdfs() const { return pdfCount(m_world->labelFolder()); }
+    QStringList logged() const { return loggedNumbers(m_world->printLogFolder()); }
+
+    std::unique_ptr<TestWorld> m_world;
+    std::unique_ptr<StationFixture> m_fixture;
+};
+
+void PrintCommandTest::init() {
+    m_world = std::make_unique<TestWorld>();
+    LabDbBuilder& lab = m_world->createLab();
+    lab.addRequest(request(QStringLiteral("T100C"), 5,
+                           {item(QStringLiteral("CBC"), "B1001"),
+                            item(QStringLiteral("FBS"), "B1002", QStringLiteral("CHEM")),
+                            item(QStringLiteral("UA"), "B1003", QStringLiteral("URINE"))}));
+    lab.addRequest(
+        request(QStringLiteral("200"), 5,
+                {item(QStringLiteral("ESR"), ""), item(QStringLiteral("CBC"), "B2001")}));
+    m_fixture = std::make_unique<StationFixture>(*m_world);
+    QVERIFY(station().show());
+    station().labelPrinting().setTemplatePath(m_world->writePdfTemplate());
+    c().vkchkAutoPrintRequests->setChecked(true);
+}
+
+void PrintCommandTest::cleanup() {
+    m_fixture.reset();
+    m_world.reset();
+}
+
+void PrintCommandTest::printReturnsToSearching_data() {
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("every entry, two copies") << true;
+    QTest::newRow("nothing ticked") << false;
+}
+
+void PrintCommandTest::printReturnsToSearching() {
+    QFETCH(bool, ticked);
+    c().Grid1->appendTabRow(QStringLiteral("2026-12-07 23:50:00\tT100C"));
+    lookUp(QStringLiteral("T100C"));
+    c().txtCopies->setText(QStringLiteral("2"));
+    if (!ticked)
+        c().lstExams->untickAll();
+    c().cmdGenerate->click();
+
+    QCOMPARE(pdfs(), ticked ? 6 : 0);
+    QCOMPARE(logged(), QStringList(ticked ? 3 : 0, QStringLiteral("T100C")));
+    QCOMPARE(rowIsMarked(*c().Grid1, 1), ticked);
+    // Back to searching, Print off, timers on as the box says.
+    QVERIFY(!c().cmdGenerate->isEnabled());
+    QVERIFY(c().fraSearch->isEnabled());
+    QVERIFY(!c().fraExams->isEnabled());
+    QCOMPARE(c().lstExams->entryCount(), 0);
+    QCOMPARE(c().txtCopies->text(), QStringLiteral("1"));
+    QVERIFY(c().tmrCheckRequests->isActive());
+    QVERIFY(c().tmrAutoPrint->isActive());
+    QVERIFY(m_fixture->messages.shown.isEmpty());
+}
+
+void PrintCommandTest::blankBarcodeIsReportedOnce() {
+    lookUp(QStringLiteral("200"));
+    c().cmdGenerate->click();
+    QCOMPARE(m_fixture->messages.texts(), QStringList{QStringLiteral("Refnum is blank.")});
+    QCOMPARE(m_fixture->messages.shown.first().icon, Messages::Icon::None);
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()), QStringList{QStringLiteral("B2001")});
+    QCOMPARE(logged(), QStringList{QStringLiteral("200")});
+}
+
+void PrintCommandTest::copiesChangedDuringAYieldApplyFromTheNextEntry() {
+    lookUp(QStringLiteral("T100C"));
+    // The first yield comes before entry 1 reads its copies; the next one after it has printed.
+    QTimer::singleShot(0, this, [this] {
+        QTimer::singleShot(0, this, [this] { c().txtCopies->setText(QStringLiteral("2")); });
+    });
+    c().cmdGenerate->click();
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()),
+             (QStringList{"B1001", "B1002", "B1002", "B1003", "B1003"}));
+}
+
+void PrintCommandTest::badCopiesStopBeforePrinting_data() {
+    QTest::addColumn<QString>("copies");
+    QTest::newRow("empty") << "";
+    QTest::newRow("not a number") << "two";
+    QTest::newRow("too many") << "40000";
+}
+
+void PrintCommandTest::badCopiesStopBeforePrinting() {
+    QFETCH(QString, copies);
+    lookUp(QStringLiteral("T100C"));
+    c().txtCopies->setText(copies);
+    c().cmdGenerate->click();
+    QCOMPARE(m_fixture->messages.shown.size(), 1);
+    QVERIFY(m_fixture->messages.shown.first().text.contains(QStringLiteral("number of copies")));
+    QCOMPARE(m_fixture->messages.shown.first().icon, Messages::Icon::Warning);
+    QCOMPARE(pdfs(), 0);
+    // The request stays loaded; the timers run again; mending the copies prints it all.
+    QVERIFY(c().tmrCheckRequests->isActive());
+    QVERIFY(c().cmdGenerate->isEnabled());
+    c().txtCopies->setText(QStringLiteral("1"));
+    c().cmdGenerate->click();
+    QCOMPARE(pdfs(), 3);
+}
+
+void PrintCommandTest::aStopKeepsTheRequestAndPrintFinishesIt() {
+    lookUp(QStringLiteral("T100C"));
+    const QString templatePath = station().labelPrinting().templatePath();
+    // After entry 1 has printed (during its recording), the template breaks.
+    QTimer::singleShot(0, this, [this, templatePath] {
+        QTimer::singleShot(0, this, [templatePath] {
+            QFile broken(templatePath);
+            if (broken.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                broken.write("{ not a template");
+        });
+    });
+    c().cmdGenerate->click();
+    QCOMPARE(pdfs(), 1);
+    QVERIFY(logged().isEmpty()); // not logged with labels missing
+    QCOMPARE(m_fixture->messages.shown.size(), 1);
+    const QString text = m_fixture->messages.shown.first().text;
+    QVERIFY2(text.contains(QStringLiteral("B1002")) && text.contains(QStringLiteral("B1001")),
+             qPrintable(text));
+    QVERIFY(c().tmrCheckRequests->isActive());
+    QVERIFY(c().cmdGenerate->isEnabled());
+    QVERIFY(c().lstExams->isTicked(2));
+
+    // Mended: Print finishes it without printing entry 1 again.
+    m_world->writePdfTemplate();
+    c().cmdGenerate->click();
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()), (QStringList{"B1001", "B1002", "B1003"}));
+    QCOMPARE(logged(), QStringList(3, QStringLiteral("T100C")));
+    QCOMPARE(m_fixture->messages.shown.size(), 1);
+    QVERIFY(c().fraSearch->isEnabled());
+}
+
+void PrintCommandTest::secondPrintLookupOrResetInsideTheJobIsDropped() {
+    lookUp(QStringLiteral("T100C"));
+    QTimer::singleShot(0, this, [this] {
+        c().cmdGenerate->click();
+        c().txtNumber->setText(QStringLiteral("200"));
+        station().lookupInput().onNumberEnter();
+        station().lookupInput().onResetClick();
+    });
+    c().cmdGenerate->click();
+    QCOMPARE(pdfs(), 3);
+    QCOMPARE(m_world->lab().masterRecords().size(), 3);
+    QVERIFY(m_fixture->messages.shown.isEmpty());
+}
+
+QTEST_MAIN(PrintCommandTest)
+#include "tst_printcommand.moc"

@@ -1,0 +1,321 @@
+#include "StationTestSupport.h"
+#include "TestData.h"
+#include "labdb/LabDbBuilder.h"
+#include "queue/AutoPrintCycle.h"
+#include "queue/PrintLog.h"
+#include "queue/RequestListModel.h"
+#include "station/CheckList.h"
+#include "station/LookupInput.h"
+#include "station/PrintCommand.h"
+#include "station/QueueControls.h"
+#include "station/RequestGrid.h"
+#include "station/Station.h"
+#include "station/StationFrame.h"
+#include "station/StationNotices.h"
+#include "station/StationWindow.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace TestData;
+
+// Automatic printing over a real lab database file, printing labels as PDF files.
+class QueueCycleTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void printsEveryPendingRowOnceTopDown();
+    void poisonRequestsFailVisiblyAndTheOthersPrint();
+    void aStationFaultStopsTheRunUntilMended();
+    void everyRequestAfterDowntimeIsListedAndPrinted();
+    void runShowsEachRequestInAnIdleWindow();
+    void aRequestLoadedByHandSurvivesRuns();
+    void tickRestartsTheTimersAsTheBoxSays_data();
+    void tickRestartsTheTimersAsTheBoxSays();
+    void noRunInsideARunOrALookup();
+    void refreshPressDuringARunWaitsForIt();
+
+private:
+    Station& station() { return m_fixture->station(); }
+    const StationControls& c() { return station().window().controls(); }
+    RequestGrid& grid() { return *c().Grid1; }
+    QueueControls& queue() { return station().queue(); }
+    int pdfs() const { return pdfCount(m_world->labelFolder()); }
+    QStringList logged() const { return loggedNumbers(m_world->printLogFolder()); }
+    void refresh() { queue().onRefreshClick(); }
+
+    std::unique_ptr<TestWorld> m_world;
+    std::unique_ptr<StationFixture> m_fixture;
+};
+
+void QueueCycleTest::init() {
+    m_world = std::make_unique<TestWorld>();
+    LabDbBuilder& lab = m_world->createLab();
+    lab.addRequest(request(QStringLiteral("T100C"), 30, {item(QStringLiteral("CBC"), "B100")}));
+    lab.addRequest(request(QStringLiteral("T200C"), 20,
+                           {item(QStringLiteral("FBS"), "B201", QStringLiteral("CHEM")),
+                            item(QStringLiteral("CBC"), "B202")}));
+    lab.addRequest(request(QStringLiteral("T300C"), 10, {item(QStringLiteral("UA"), "B300")}));
+    m_fixture = std::make_unique<StationFixture>(*m_world);
+    QVERIFY(station().show());
+    station().labelPrinting().setTemplatePath(m_world->writePdfTemplate());
+    // Any box that waited for a person inside an automatic run would be a fault.
+    m_fixture->messages.onShow = [](const QString& text) {
+        QFAIL(qPrintable(QStringLiteral("a modal message: ") + text));
+    };
+}
+
+void QueueCycleTest::cleanup() {
+    m_fixture.reset();
+    m_world.reset();
+}
+
+void QueueCycleTest::printsEveryPendingRowOnceTopDown() {
+    queue().onPrintNowClick(); // an empty list: nothing
+    QCOMPARE(pdfs(), 0);
+    refresh();
+    QCOMPARE(gridNumbers(grid()), (QStringList{"T300C", "T200C", "T100C"}));
+    c().txtCopies->setText(QStringLiteral("4"));
+    queue().onPrintNowClick();
+    // Top down, one copy per label; per request the cycle's entry, then one per label.
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()),
+             (QStringList{"B300", "B201", "B202", "B100"}));
+    QCOMPARE(logged(),
+             (QStringList{"T300C", "T300C", "T200C", "T200C", "T200C", "T100C", "T100C"}));
+    QCOMPARE(m_world->lab().masterRecords().size(), 4);
+    for (int row = 1; row <= 3; ++row)
+        QVERIFY(rowIsMarked(grid(), row));
+    // Every row printed: a second run prints and logs nothing.
+    queue().onPrintNowClick();
+    QCOMPARE(pdfs(), 4);
+    QCOMPARE(logged().size(), 7);
+}
+
+void QueueCycleTest::poisonRequestsFailVisiblyAndTheOthersPrint() {
+    m_world->lab().addRequest(
+        request(QStringLiteral("T250C"), 15, {item(QStringLiteral("ESR"), "B3€0")}));
+    refresh();
+    grid().appendRow({QStringLiteral("not a date"), QStringLiteral("T200C ")});
+    grid().appendRow({QStringLiteral("2026-12-01 09:00:00"), QStringLiteral("T999C")});
+    QCOMPARE(gridNumbers(grid()),
+             (QStringList{"T300C", "T250C", "T200C", "T100C", "T200C ", "T999C"}));
+    station().onAutoPrintTick();
+
+    QCOMPARE(pdfs(), 4); // every good request
+    RequestListModel& list = station().requestList();
+    for (const int row : {0, 2, 3})
+        QCOMPARE(list.state(row), RequestListModel::State::Printed);
+    for (const int row : {1, 4, 5}) {
+        QCOMPARE(list.state(row), RequestListModel::State::Failed);
+        QCOMPARE(grid().cellText(row + 1, RequestListModel::Printed), QStringLiteral("Failed"));
+        QCOMPARE(grid().cellBackColour(row + 1, 0), RequestListModel::failedColour());
+    }
+    QVERIFY(list.failure(1).contains(QStringLiteral("B3€0")));
+    QVERIFY(list.failure(4).contains(QStringLiteral("not a date")));
+    QCOMPARE(list.failure(5), QStringLiteral("Sample not found!"));
+    QVERIFY(station().notices().recent().last().contains(QStringLiteral("3 failed")));
+    QVERIFY(!logged().contains(QStringLiteral("T250C")));
+
+    // The next tick tries them again; mended data prints.
+    m_world->lab().addRequest(
+        request(QStringLiteral("T999C"), 400, {item(QStringLiteral("UA"), "B999")}));
+    station().onAutoPrintTick();
+    QCOMPARE(list.state(5), RequestListModel::State::Printed);
+    QCOMPARE(list.state(1), RequestListModel::State::Failed);
+    QCOMPARE(station().progress().failures(QStringLiteral("T250C")), 2);
+    // Failing again, it is spaced out: the next tick leaves it; Print Now tries it at once.
+    station().onAutoPrintTick();
+    QCOMPARE(station().progress().failures(QStringLiteral("T250C")), 2);
+    queue().onPrintNowClick();
+    QCOMPARE(station().progress().failures(QStringLiteral("T250C")), 3);
+    QCOMPARE(pdfs(), 5);
+}
+
+void QueueCycleTest::aStationFaultStopsTheRunUntilMended() {
+    refresh();
+    // The print-log folder becomes a plain file: the first request prints but cannot be logged.
+    const QString folder = m_world->printLogFolder();
+    QVERIFY(QDir().rename(folder, folder + QStringLiteral(".aside")));
+    QFile blocker(folder);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    station().onAutoPrintTick();
+    QCOMPARE(pdfs(), 1);
+    QVERIFY(station().notices().recent().last().startsWith(
+        QStringLiteral("Automatic printing stopped: ")));
+    for (int row = 1; row <= 3; ++row)
+        QVERIFY(!rowIsMarked(grid(), row));
+    QVERIFY(c().tmrAutoPrint->isActive());
+    station().onAutoPrintTick(); // still broken: nothing prints
+    QCOMPARE(pdfs(), 1);
+
+    blocker.remove();
+    QVERIFY(QDir().rename(folder + QStringLiteral(".aside"), folder));
+    station().onAutoPrintTick();
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()),
+             (QStringList{"B300", "B201", "B202", "B100"}));
+    QCOMPARE(m_world->lab().masterRecords().size(), 4);
+    for (int row = 1; row <= 3; ++row)
+        QVERIFY(rowIsMarked(grid(), row));
+}
+
+void QueueCycleTest::everyRequestAfterDowntimeIsListedAndPrinted() {
+    for (int i = 0; i < 60; ++i)
+        m_world->lab().addRequest(
+            request(QStringLiteral("D%1").arg(i, 3, 10, QLatin1Char('0')), 9 - i / 10,
+                    {item(QStringLiteral("CBC"), QStringLiteral("BD%1").arg(i))}));
+    refresh();
+    QCOMPARE(grid().rows(), 64);
+    QCOMPARE(gridNumbers(grid()).removeDuplicates(), 0);
+    queue().onPrintNowClick();
+    QCOMPARE(pdfs(), 64);
+    for (int row = 1; row < grid().rows(); ++row)
+        QVERIFY(rowIsMarked(grid(), row));
+}
+
+void QueueCycleTest::runShowsEachRequestInAnIdleWindow() {
+    refresh();
+    QStringList shown;
+    const auto watch = [&] {
+        if (!c().txtNumber->text().isEmpty())
+            shown.append(c().txtNumber->text() + QLatin1Char('/') +
+                         QString::number(c().lstExams->entryCount()));
+    };
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, watch);
+    watcher.start(0);
+    queue().onPrintNowClick();
+    shown.removeDuplicates();
+    QCOMPARE(shown, (QStringList{"T300C/1", "T200C/2", "T100C/1"}));
+    // Back to searching afterwards.
+    QVERIFY(c().txtNumber->text().isEmpty());
+    QVERIFY(c().fraSearch->isEnabled());
+    QCOMPARE(c().lstExams->checklistModel(), &station().checklist());
+}
+
+void QueueCycleTest::aRequestLoadedByHandSurvivesRuns() {
+    refresh();
+    c().txtNumber->setText(QStringLiteral("T200C"));
+    station().lookupInput().onNumberEnter();
+    c().lstExams->setTicked(1, false);
+    c().txtCopies->setText(QStringLiteral("3"));
+    // Print pressed during a run waits for the run, which ends after its current request.
+    int ran = 0;
+    QTimer::singleShot(0, this, [&] {
+        ++ran;
+        c().cmdGenerate->click();
+        QVERIFY(station().printCommand().waiting());
+    });
+    station().onAutoPrintTick();
+    QCOMPARE(ran, 1);
+    // The run printed T300C only, then the manual job printed entry 2 of T200C three times.
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()),
+             (QStringList{"B300", "B202", "B202", "B202"}));
+    QCOMPARE(c().lstExams->entryCount(), 0); // the manual print returned to searching
+
+    // Loaded again, ticks and copies set: a tick and Print Now leave them alone.
+    c().txtNumber->setText(QStringLiteral("T100C"));
+    station().lookupInput().onNumberEnter();
+    c().lstExams->setTicked(1, false);
+    c().txtCopies->setText(QStringLiteral("2"));
+    station().onAutoPrintTick();
+    queue().onPrintNowClick();
+    QCOMPARE(c().txtNumber->text(), QStringLiteral("T100C"));
+    QCOMPARE(c().lstExams->entryCount(), 1);
+    QVERIFY(!c().lstExams->isTicked(1));
+    QCOMPARE(c().txtCopies->text(), QStringLiteral("2"));
+    QVERIFY(c().cmdGenerate->isEnabled());
+}
+
+void QueueCycleTest::tickRestartsTheTimersAsTheBoxSays_data() {
+    QTest::addColumn<bool>("untickDuringRun");
+    QTest::newRow("box stays ticked") << false;
+    QTest::newRow("box unticked during the run") << true;
+}
+
+void QueueCycleTest::tickRestartsTheTimersAsTheBoxSays() {
+    QFETCH(bool, untickDuringRun);
+    QVERIFY(c().vkchkAutoPrintRequests->isChecked());
+    refresh();
+    bool stoppedInRun = false;
+    QTimer::singleShot(0, this, [&] {
+        stoppedInRun = !c().tmrCheckRequests->isActive() && !c().tmrAutoPrint->isActive();
+        if (untickDuringRun) {
+            c().vkchkAutoPrintRequests->setChecked(false);
+            station().onAutoPrintBoxClick();
+        }
+    });
+    station().onAutoPrintTick();
+    QVERIFY(stoppedInRun);
+    QCOMPARE(pdfs(), 4);
+    QVERIFY(c().tmrCheckRequests->isActive());
+    QCOMPARE(c().tmrAutoPrint->isActive(), !untickDuringRun);
+
+    // Print Now leaves the timers as they are.
+    c().vkchkAutoPrintRequests->setChecked(false);
+    station().onAutoPrintBoxClick();
+    queue().onPrintNowClick();
+    QVERIFY(c().tmrCheckRequests->isActive());
+    QVERIFY(!c().tmrAutoPrint->isActive());
+}
+
+void QueueCycleTest::noRunInsideARunOrALookup() {
+    refresh();
+    // Print Now and a tick that fall due inside a run are dropped.
+    int ran = 0;
+    QTimer::singleShot(0, this, [&] {
+        ++ran;
+        queue().onPrintNowClick();
+        station().onAutoPrintTick();
+        QVERIFY(c().tmrCheckRequests->isActive()); // the dropped tick touched no timer
+    });
+    queue().onPrintNowClick();
+    QCOMPARE(ran, 1);
+    QCOMPARE(pdfs(), 4);
+    QCOMPARE(logged().size(), 7);
+
+    // Inside a manual lookup no run starts either.
+    m_world->lab().addRequest(
+        request(QStringLiteral("T400C"), 1, {item(QStringLiteral("ESR"), "B400")}));
+    refresh();
+    QTimer::singleShot(0, this, [&] {
+        ++ran;
+        queue().onPrintNowClick();
+        station().onAutoPrintTick();
+    });
+    c().txtNumber->setText(QStringLiteral("T200C"));
+    station().lookupInput().onNumberEnter();
+    QCOMPARE(ran, 2);
+    QCOMPARE(pdfs(), 4);
+    QVERIFY(!rowIsMarked(grid(), 1));
+}
+
+void QueueCycleTest::refreshPressDuringARunWaitsForIt() {
+    refresh();
+    grid().appendRow({QStringLiteral("2020-01-01 08:00:00"), QStringLiteral("OLD")});
+    station().marks().MarkRowPrinted(4);
+    int ran = 0;
+    QTimer::singleShot(0, this, [&] {
+        ++ran;
+        refresh();
+        QCOMPARE(grid().rows(), 5); // not cut under the run
+        QVERIFY(queue().refreshDeferred());
+    });
+    queue().onPrintNowClick();
+    QCOMPARE(ran, 1);
+    QCOMPARE(pdfs(), 4);
+    // The press ran at the end of the run: rebuilt, the marks back from the log.
+    QVERIFY(!queue().refreshDeferred());
+    QCOMPARE(gridNumbers(grid()), (QStringList{"T300C", "T200C", "T100C"}));
+    for (int row = 1; row <= 3; ++row)
+        QVERIFY(rowIsMarked(grid(), row));
+}
+
+QTEST_MAIN(QueueCycleTest)
+#include "tst_queue_cycle.moc"
