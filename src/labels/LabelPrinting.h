@@ -27,7 +27,8 @@ public:
 
     // One complete print run per copy: the template is opened, filled and printed again for
     // each. Copies below 1 print nothing. ageSex is already joined ("42/F", "/" when both are
-    // empty). Throws Failure; the copies not yet printed are then not printed.
+    // empty). Throws Failure, RequestDataFailure when only these values are at fault; the copies
+    // not yet printed are then not printed.
     void printBarcodeLabel(const QString& barcode, const QString& patientName,
                            const QString& hospNum, const QString& instrument,
                            const QString& transDate, const QString& roomId, const QString& ageSex,

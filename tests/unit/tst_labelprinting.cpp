@@ -48,12 +48,15 @@ QString writeFieldsTemplate(const QTemporaryDir& dir, int n) {
 const QStringList seven{
     "2401150001", "DELA CRUZ, JUANA", "123456", "CHEM", "2024-01-15 10:30:45", "W3", "42/F"};
 
-void expectFailure(const std::function<void()>& action, const QString& message) {
+// requestData: the failure is one request's own, so the station may go on with the others.
+void expectFailure(const std::function<void()>& action, const QString& message,
+                   bool requestData = false) {
     try {
         action();
         QFAIL("no failure");
     } catch (const Failure& failure) {
         QVERIFY2(failure.description().contains(message), qPrintable(failure.description()));
+        QCOMPARE(dynamic_cast<const RequestDataFailure*>(&failure) != nullptr, requestData);
     }
 }
 
@@ -189,25 +192,34 @@ private Q_SLOTS:
         QCOMPARE(printing.activeReport()->parameterFields()[6].currentValue(), seven[6]);
     }
 
-    // A failure ends the copy at that point; the copies after it are not printed.
+    // A failure ends the copy at that point; the copies after it are not printed. Only a fault
+    // of the values is the request's; the rest stops every label until it is mended.
     void failures_data() {
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("barcode");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("requestData");
         QTest::newRow("unknown printer")
             << "No Such Printer"
             << "2401150001"
-            << "The label printer \"No Such Printer\" is not installed.";
+            << "The label printer \"No Such Printer\" is not installed." << false;
         QTest::newRow("folder under a file") << "pdf:blocker/labels"
                                              << "2401150001"
-                                             << "cannot be created";
-        QTest::newRow("barcode not encodable")
-            << "pdf:labels" << QStringLiteral("\u00e9\u4e2d") << "cannot be printed as CODE128";
+                                             << "cannot be created" << false;
+        QTest::newRow("barcode not encodable") << "pdf:labels" << QStringLiteral("\u00e9\u4e2d")
+                                               << "cannot be printed as CODE128" << true;
+        // Fails inside the PDF job, after the file was begun.
+        QTest::newRow("euro in Code 128") << "pdf:labels" << QStringLiteral("B3\u20ac0")
+                                          << "cannot be printed as CODE128" << true;
+        QTest::newRow("barcode too long for its box")
+            << "pdf:labels" << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ-ABCDEFGHIJKLMNOPQRSTUVW")
+            << "does not fit its 47.0 x 11.7 mm box" << true;
     }
     void failures() {
         QFETCH(QString, printer);
         QFETCH(QString, barcode);
         QFETCH(QString, message);
+        QFETCH(bool, requestData);
         QTemporaryDir dir;
         labeltest::writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder");
         LabelPrinting printing;
@@ -217,7 +229,7 @@ private Q_SLOTS:
                 printing.printBarcodeLabel(barcode, seven[1], seven[2], seven[3], seven[4],
                                            seven[5], seven[6], 3);
             },
-            message);
+            message, requestData);
         QVERIFY(labeltest::pdfFiles(dir.filePath(QStringLiteral("labels"))).isEmpty());
         // The report of the failed copy waits for the next prepareReport to release it.
         QVERIFY(printing.activeReport());
