@@ -40,8 +40,9 @@ public:
              LabelDestination destination);
 
     // Prints the label as one job, with no dialog. Returns the PDF file written for a PDF
-    // folder, else the empty text. Throws Failure in the station's words when it cannot print:
-    // RequestDataFailure when only the values are at fault.
+    // folder, else the empty text; a PDF file appears whole or not at all and never replaces
+    // another. Throws Failure in the station's words when it cannot print: RequestDataFailure
+    // when only the values are at fault.
     QString print() const;
 
     // Draws the label onto an open painter whose device already has the label's page.

@@ -4,6 +4,7 @@
 #include "tst_labeltools.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -58,6 +59,17 @@ void expectFailure(const std::function<void()>& action, const QString& message,
         QVERIFY2(failure.description().contains(message), qPrintable(failure.description()));
         QCOMPARE(dynamic_cast<const RequestDataFailure*>(&failure) != nullptr, requestData);
     }
+}
+
+// Every file under the folder, hidden ones included, relative to it.
+QStringList allFiles(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(folder).relativeFilePath(it.next()));
+    files.sort();
+    return files;
 }
 
 } // namespace
@@ -230,7 +242,8 @@ private Q_SLOTS:
                                            seven[5], seven[6], 3);
             },
             message, requestData);
-        QVERIFY(labeltest::pdfFiles(dir.filePath(QStringLiteral("labels"))).isEmpty());
+        // Not even a hidden temporary stays behind.
+        QCOMPARE(allFiles(dir.filePath(QStringLiteral("labels"))), QStringList());
         // The report of the failed copy waits for the next prepareReport to release it.
         QVERIFY(printing.activeReport());
     }
@@ -264,6 +277,13 @@ private Q_SLOTS:
         }
         QCOMPARE(names.size(), 12);
         QCOMPARE(labeltest::pdfFiles(dir.filePath(QStringLiteral("labels"))).size(), 12);
+        // Each is a whole PDF, and nothing but labels is left in the folder.
+        QCOMPARE(allFiles(dir.filePath(QStringLiteral("labels"))).size(), 12);
+        for (const QString& name : names) {
+            QFile pdf(name);
+            QVERIFY(pdf.open(QIODevice::ReadOnly));
+            QVERIFY(pdf.readAll().trimmed().endsWith("%%EOF"));
+        }
     }
 
     void viewerPath() {
