@@ -34,6 +34,11 @@ public:
                            const QString& transDate, const QString& roomId, const QString& ageSex,
                            qint16 copies);
 
+    // Throws Failure in the station's words when the next label could not be printed whatever
+    // its values: the template at templatePath() cannot be read or is wrong, or its printer or
+    // PDF folder is not there. Prints nothing and leaves no file behind.
+    void checkReady() const;
+
     // Opens the template into ActiveReport, titles it "Quillon" and gives its parameter fields
     // the values by position: value 1 to the first field, and so on, as far as both reach.
     void prepareReport(const QString& path, const QStringList& values);

@@ -32,6 +32,23 @@ void makeFolder(const QString& folder) {
             QStringLiteral("The label folder \"%1\" cannot be created.").arg(nativeName(folder)));
 }
 
+// The installed printer a destination names; throws when there is none.
+QPrinterInfo installedPrinter(const LabelDestination& destination) {
+    if (destination.kind() == LabelDestination::Kind::DefaultPrinter) {
+        QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull())
+            throw Failure(QStringLiteral(
+                "No label printer is installed: the label template names no printer and this "
+                "workstation has no default printer."));
+        return info;
+    }
+    QPrinterInfo info = QPrinterInfo::printerInfo(destination.target());
+    if (info.isNull())
+        throw Failure(
+            QStringLiteral("The label printer \"%1\" is not installed.").arg(destination.target()));
+    return info;
+}
+
 // A label is written under a name no hot folder takes for a label (hidden, not "*.pdf") and
 // unique without asking the folder, so two stations sharing a folder never write the same file.
 QString asideName(const QString& folder) {
@@ -69,6 +86,24 @@ LabelDestination LabelDestination::fromTemplate(const LabelTemplate& label) {
     if (printer.isEmpty())
         return defaultPrinter();
     return LabelDestination::printer(printer);
+}
+
+void LabelDestination::checkReady() const {
+    if (m_kind != Kind::PdfFolder) {
+        installedPrinter(*this);
+        return;
+    }
+    makeFolder(m_target);
+    // The folder takes a new file as printing makes one: hidden, never "*.pdf", removed at once.
+    QFile probe(asideName(m_target));
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        folderUnwritable(m_target, probe.errorString());
+    const bool written = probe.write("probe", 5) == 5 && probe.flush();
+    const QString reason = probe.errorString();
+    if (!probe.remove())
+        folderUnwritable(m_target, probe.errorString());
+    if (!written)
+        folderUnwritable(m_target, reason);
 }
 
 PrintJob::PrintJob(std::shared_ptr<const LabelTemplate> label, QStringList values, QString title,
@@ -115,20 +150,7 @@ QString PrintJob::printToPdfFolder() const {
 }
 
 void PrintJob::printToPrinter() const {
-    QPrinterInfo info;
-    if (m_destination.kind() == LabelDestination::Kind::DefaultPrinter) {
-        info = QPrinterInfo::defaultPrinter();
-        if (info.isNull())
-            throw Failure(QStringLiteral(
-                "No label printer is installed: the label template names no printer and this "
-                "workstation has no default printer."));
-    } else {
-        info = QPrinterInfo::printerInfo(m_destination.target());
-        if (info.isNull())
-            throw Failure(QStringLiteral("The label printer \"%1\" is not installed.")
-                              .arg(m_destination.target()));
-    }
-
+    const QPrinterInfo info = installedPrinter(m_destination);
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(m_title.isEmpty() ? QStringLiteral("Label") : m_title);
     printer.setFullPage(true);

@@ -20,6 +20,11 @@ public:
     // template's folder unless absolute), anything else a printer name.
     static LabelDestination fromTemplate(const LabelTemplate& label);
 
+    // Throws Failure in the station's words when a label could not go here now: no such printer,
+    // no default printer, or a PDF folder that cannot be created or takes no new file. Creates a
+    // missing PDF folder, as printing would, and leaves no file behind.
+    void checkReady() const;
+
     Kind kind() const { return m_kind; }
     // The printer name, or the PDF folder.
     const QString& target() const { return m_target; }

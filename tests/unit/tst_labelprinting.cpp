@@ -262,6 +262,45 @@ private Q_SLOTS:
         QVERIFY(!printing.activeReport());
     }
 
+    // The next label could be printed, whatever its values; the check prints nothing and leaves
+    // no file behind.
+    void checkReady_data() {
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QByteArray>("brokenTemplate"); // "-": none; other text replaces it
+        QTest::addColumn<QString>("message");           // empty: ready
+        QTest::newRow("pdf folder") << "pdf:labels" << QByteArray() << QString();
+        QTest::newRow("template missing") << "pdf:labels" << QByteArray("-") << "cannot be read";
+        QTest::newRow("template broken")
+            << "pdf:labels" << QByteArray(R"({ "width": 50, "height": 25, "fields": [)")
+            << "LabBarcodeLabel.rpt\" is wrong";
+        QTest::newRow("folder under a file")
+            << "pdf:blocker/labels" << QByteArray()
+            << QStringLiteral("%1\" cannot be created.")
+                   .arg(QDir::toNativeSeparators(QStringLiteral("blocker/labels")));
+        QTest::newRow("unknown printer")
+            << "No Such Printer" << QByteArray()
+            << "The label printer \"No Such Printer\" is not installed.";
+    }
+    void checkReady() {
+        QFETCH(QString, printer);
+        QFETCH(QByteArray, brokenTemplate);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        labeltest::writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder");
+        LabelPrinting printing;
+        printing.setTemplatePath(writeShippedTemplate(dir, printer));
+        if (brokenTemplate == "-")
+            QVERIFY(QFile::remove(printing.templatePath()));
+        else if (!brokenTemplate.isEmpty())
+            labeltest::writeFile(printing.templatePath(), brokenTemplate);
+        const QStringList before = allFiles(dir.path());
+        if (message.isEmpty())
+            printing.checkReady();
+        else
+            expectFailure([&] { printing.checkReady(); }, message);
+        QCOMPARE(allFiles(dir.path()), before);
+    }
+
     // PDF folders never lose a label to a name clash.
     void pdfNamesAreUnique() {
         QTemporaryDir dir;
