@@ -73,11 +73,22 @@ BarcodeSymbol BarcodeSymbol::encode(int symbology, const QString& text, bool qui
                         static_cast<int>(data.size()));
     if (status < ZINT_ERROR)
         status = ZBarcode_Buffer_Vector(symbol.get(), 0);
+    if (status == ZINT_ERROR_MEMORY)
+        throw Failure(QStringLiteral("The barcode library is out of memory."));
     if (status >= ZINT_ERROR || !symbol->vector) {
         QString reason = QString::fromUtf8(symbol->errtxt);
         reason.remove(QRegularExpression(QStringLiteral("^(Error|Warning) \\d+: ")));
-        throw Failure(QStringLiteral("The barcode text \"%1\" cannot be printed as %2: %3.")
-                          .arg(text, symbologyName(symbology), reason));
+        const QString description =
+            QStringLiteral("The barcode text \"%1\" cannot be printed as %2: %3.")
+                .arg(text, symbologyName(symbology), reason);
+        // zint's verdict on the text is the same on every try, so it belongs to that text;
+        // a rejected option or a missing drawing is this station's own fault.
+        const bool stationFault = status == ZINT_ERROR_INVALID_OPTION ||
+                                  status == ZINT_ERROR_FILE_ACCESS ||
+                                  status == ZINT_ERROR_FILE_WRITE || status < ZINT_ERROR;
+        if (stationFault)
+            throw Failure(description);
+        throw RequestDataFailure(description);
     }
 
     BarcodeSymbol result;

@@ -25,7 +25,8 @@ public:
     // Symbologies whose output is not made of rectangles (MaxiCode) cannot be drawn.
     static bool isDrawable(int symbology);
 
-    // Throws Failure when zint cannot encode the text in the symbology.
+    // Throws RequestDataFailure when zint cannot encode the text in the symbology, Failure when
+    // it rejects the symbology's options or runs out of memory.
     static BarcodeSymbol encode(int symbology, const QString& text, bool quietZones);
 
     // Size of the whole symbol, quiet zones included, in modules.

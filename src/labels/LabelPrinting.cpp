@@ -1,6 +1,7 @@
 #include "labels/LabelPrinting.h"
 
 #include "app/Failure.h"
+#include "labels/LabelTemplate.h"
 
 #include <QCoreApplication>
 
@@ -19,6 +20,10 @@ void LabelPrinting::printBarcodeLabel(const QString& barcode, const QString& pat
         prepareReport(m_templatePath, labelValues);
         presentReport(false, printCaption(), true);
     }
+}
+
+void LabelPrinting::checkReady() const {
+    LabelDestination::fromTemplate(LabelTemplate::load(m_templatePath)).checkReady();
 }
 
 void LabelPrinting::prepareReport(const QString& path, const QStringList& values) {

@@ -27,13 +27,17 @@ public:
 
     // One complete print run per copy: the template is opened, filled and printed again for
     // each. Copies below 1 print nothing. ageSex is already joined ("42/F", "/" when both are
-    // empty). Throws Failure; the copies not yet printed are then not printed.
+    // empty). Throws Failure, RequestDataFailure when only these values are at fault; the copies
+    // not yet printed are then not printed.
     void printBarcodeLabel(const QString& barcode, const QString& patientName,
                            const QString& hospNum, const QString& instrument,
                            const QString& transDate, const QString& roomId, const QString& ageSex,
                            qint16 copies);
 
-    void checkReady() const {} // MERGE-STUB
+    // Throws Failure in the station's words when the next label could not be printed whatever
+    // its values: the template at templatePath() cannot be read or is wrong, or its printer or
+    // PDF folder is not there. Prints nothing and leaves no file behind.
+    void checkReady() const;
 
     // Opens the template into ActiveReport, titles it "Quillon" and gives its parameter fields
     // the values by position: value 1 to the first field, and so on, as far as both reach.

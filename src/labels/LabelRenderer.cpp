@@ -82,9 +82,26 @@ void drawText(QPainter& painter, const LabelText& item, const QString& value, co
     drawTextLine(painter, makeFont(item.font), dots.box(item.box), horizontal(item.align), text);
 }
 
+// A barcode's text is the request's when it is one of the values handed over; a fixed text, or
+// a field the station gives no value, is the template's, and no later label would get past it.
+bool textFromRequest(const LabelContent& content, const QStringList& values) {
+    return content.source == LabelContent::Source::Field && content.field < values.size();
+}
+
+// zint blames the text it is given; when that text is the template's, so is the fault.
+BarcodeSymbol encode(const LabelBarcode& item, const QString& value, bool fromRequest) {
+    try {
+        return BarcodeSymbol::encode(item.symbology, value, item.quietZones);
+    } catch (const RequestDataFailure& failure) {
+        if (fromRequest)
+            throw;
+        throw Failure(failure.description());
+    }
+}
+
 void drawBarcode(QPainter& painter, const LabelBarcode& item, const QString& value,
-                 const Dots& dots) {
-    const BarcodeSymbol symbol = BarcodeSymbol::encode(item.symbology, value, item.quietZones);
+                 bool fromRequest, const Dots& dots) {
+    const BarcodeSymbol symbol = encode(item, value, fromRequest);
     const QSizeF modules = symbol.size();
 
     // The box on whole dots, inside the template's box.
@@ -109,10 +126,15 @@ void drawBarcode(QPainter& painter, const LabelBarcode& item, const QString& val
         const double needHeight =
             ((symbol.fixedRatio() ? modules.height() : 1.0) + textHeight) / dots.y;
         const auto mm = [](double v) { return QString::number(v, 'f', 1); };
-        throw Failure(QStringLiteral("The barcode \"%1\" does not fit its %2 x %3 mm box on the "
-                                     "label: at this printer's resolution it needs %4 x %5 mm.")
-                          .arg(value, mm(item.box.width()), mm(item.box.height()), mm(needWidth),
-                               mm(needHeight)));
+        const QString description =
+            QStringLiteral("The barcode \"%1\" does not fit its %2 x %3 mm box on the label: at "
+                           "this printer's resolution it needs %4 x %5 mm.")
+                .arg(value, mm(item.box.width()), mm(item.box.height()), mm(needWidth),
+                     mm(needHeight));
+        // No bars at all fit under the human-readable line whatever the text: the box is wrong.
+        if (fromRequest && barsHeight >= 1)
+            throw RequestDataFailure(description);
+        throw Failure(description);
     }
     const int symbolWidth = module * static_cast<int>(std::lround(modules.width()));
     int x0 = left;
@@ -175,7 +197,8 @@ void LabelRenderer::render(QPainter& painter, const LabelTemplate& label, const 
         if (const auto* text = std::get_if<LabelText>(&item))
             drawText(painter, *text, contentText(text->content, values, title), dots);
         else if (const auto* barcode = std::get_if<LabelBarcode>(&item))
-            drawBarcode(painter, *barcode, contentText(barcode->content, values, title), dots);
+            drawBarcode(painter, *barcode, contentText(barcode->content, values, title),
+                        textFromRequest(barcode->content, values), dots);
         else if (const auto* line = std::get_if<LabelLine>(&item))
             drawLine(painter, *line, dots);
         painter.setPen(Qt::black);

@@ -15,8 +15,9 @@ public:
     static void preparePage(QPagedPaintDevice& device, const LabelTemplate& label);
 
     // Draws the label with its top left corner at the device's origin. values[i] is the current
-    // value of parameter field i; a field without a value prints as the empty text. Throws Failure
-    // when a barcode cannot be encoded or does not fit its box at the device's resolution.
+    // value of parameter field i; a field without a value prints as the empty text. Throws
+    // RequestDataFailure when a barcode's value cannot be encoded or does not fit its box at the
+    // device's resolution; Failure when the template's own barcode text or box is at fault.
     static void render(QPainter& painter, const LabelTemplate& label, const QStringList& values,
                        const QString& title);
 };

@@ -7,28 +7,72 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QSaveFile>
+#include <QUuid>
 
 namespace {
 
-// Opens a new file in the folder under a name no other file has; never overwrites.
-void openNewFile(QFile& file, const QString& folder) {
+QString nativeName(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+[[noreturn]] void folderUnwritable(const QString& folder, const QString& reason) {
+    throw Failure(QStringLiteral("The label folder \"%1\" cannot be written: %2.")
+                      .arg(nativeName(folder), reason));
+}
+
+void makeFolder(const QString& folder) {
+    if (!QDir().mkpath(folder))
+        throw Failure(
+            QStringLiteral("The label folder \"%1\" cannot be created.").arg(nativeName(folder)));
+}
+
+// The installed printer a destination names; throws when there is none.
+QPrinterInfo installedPrinter(const LabelDestination& destination) {
+    if (destination.kind() == LabelDestination::Kind::DefaultPrinter) {
+        QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull())
+            throw Failure(QStringLiteral(
+                "No label printer is installed: the label template names no printer and this "
+                "workstation has no default printer."));
+        return info;
+    }
+    QPrinterInfo info = QPrinterInfo::printerInfo(destination.target());
+    if (info.isNull())
+        throw Failure(
+            QStringLiteral("The label printer \"%1\" is not installed.").arg(destination.target()));
+    return info;
+}
+
+// A label is written under a name no hot folder takes for a label (hidden, not "*.pdf") and
+// unique without asking the folder, so two stations sharing a folder never write the same file.
+QString asideName(const QString& folder) {
+    return QDir(folder).filePath(
+        QStringLiteral(".label-%1.part").arg(QUuid::createUuid().toString(QUuid::Id128)));
+}
+
+// Gives a complete label file a label name no other file has. QFile::rename never replaces an
+// existing file, so a clash, even with another station's label, only moves on to the next name.
+QString moveToNewLabelName(const QString& aside, const QString& folder) {
     const QString stem = QStringLiteral("label-") + QDateTime::currentDateTime().toString(
                                                         QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    QFile file(aside);
     for (int n = 1; n <= 10000; ++n) {
-        const QString name =
-            n == 1 ? stem + QStringLiteral(".pdf") : QStringLiteral("%1-%2.pdf").arg(stem).arg(n);
-        file.setFileName(QDir(folder).filePath(name));
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return;
-        if (!file.exists())
-            break; // not a clash: the folder cannot be written
+        const QString name = QDir(folder).filePath(
+            n == 1 ? stem + QStringLiteral(".pdf") : QStringLiteral("%1-%2.pdf").arg(stem).arg(n));
+        if (file.rename(name))
+            return name;
+        if (!QFileInfo::exists(name))
+            break; // not a clash: the folder refuses the name
     }
-    throw Failure(QStringLiteral("The label folder \"%1\" cannot be written: %2.")
-                      .arg(QDir::toNativeSeparators(folder), file.errorString()));
+    const QString reason = file.errorString();
+    file.remove();
+    folderUnwritable(folder, reason);
 }
 
 } // namespace
@@ -42,6 +86,24 @@ LabelDestination LabelDestination::fromTemplate(const LabelTemplate& label) {
     if (printer.isEmpty())
         return defaultPrinter();
     return LabelDestination::printer(printer);
+}
+
+void LabelDestination::checkReady() const {
+    if (m_kind != Kind::PdfFolder) {
+        installedPrinter(*this);
+        return;
+    }
+    makeFolder(m_target);
+    // The folder takes a new file as printing makes one: hidden, never "*.pdf", removed at once.
+    QFile probe(asideName(m_target));
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        folderUnwritable(m_target, probe.errorString());
+    const bool written = probe.write("probe", 5) == 5 && probe.flush();
+    const QString reason = probe.errorString();
+    if (!probe.remove())
+        folderUnwritable(m_target, probe.errorString());
+    if (!written)
+        folderUnwritable(m_target, reason);
 }
 
 PrintJob::PrintJob(std::shared_ptr<const LabelTemplate> label, QStringList values, QString title,
@@ -64,12 +126,13 @@ QString PrintJob::print() const {
 
 QString PrintJob::printToPdfFolder() const {
     const QString& folder = m_destination.target();
-    if (!QDir().mkpath(folder))
-        throw Failure(QStringLiteral("The label folder \"%1\" cannot be created.")
-                          .arg(QDir::toNativeSeparators(folder)));
-    QFile file;
-    openNewFile(file, folder);
-    try {
+    makeFolder(folder);
+    // QSaveFile gives the aside name only to a file that is whole and on the disk; a failure
+    // before commit() discards the file, a kill leaves at most a temporary that is never a label.
+    QSaveFile file(asideName(folder));
+    if (!file.open(QIODevice::WriteOnly))
+        folderUnwritable(folder, file.errorString());
+    {
         QPdfWriter writer(&file);
         writer.setResolution(pdfResolution);
         writer.setTitle(m_title);
@@ -77,41 +140,17 @@ QString PrintJob::printToPdfFolder() const {
         LabelRenderer::preparePage(writer, *m_label);
         QPainter painter;
         if (!painter.begin(&writer))
-            throw Failure(QStringLiteral("The label file \"%1\" cannot be written.")
-                              .arg(QDir::toNativeSeparators(file.fileName())));
-        try {
-            paint(painter);
-        } catch (...) {
-            painter.end();
-            throw;
-        }
+            folderUnwritable(folder, QStringLiteral("the PDF writer cannot start"));
+        paint(painter); // on a throw the painter ends and the unfinished file is discarded
         painter.end();
-        file.close();
-        if (file.error() != QFileDevice::NoError)
-            throw Failure(QStringLiteral("The label file \"%1\" cannot be written: %2.")
-                              .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
-    } catch (...) {
-        file.remove(); // no half-written label stays behind
-        throw;
     }
-    return file.fileName();
+    if (!file.commit())
+        folderUnwritable(folder, file.errorString());
+    return moveToNewLabelName(file.fileName(), folder);
 }
 
 void PrintJob::printToPrinter() const {
-    QPrinterInfo info;
-    if (m_destination.kind() == LabelDestination::Kind::DefaultPrinter) {
-        info = QPrinterInfo::defaultPrinter();
-        if (info.isNull())
-            throw Failure(QStringLiteral(
-                "No label printer is installed: the label template names no printer and this "
-                "workstation has no default printer."));
-    } else {
-        info = QPrinterInfo::printerInfo(m_destination.target());
-        if (info.isNull())
-            throw Failure(QStringLiteral("The label printer \"%1\" is not installed.")
-                              .arg(m_destination.target()));
-    }
-
+    const QPrinterInfo info = installedPrinter(m_destination);
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(m_title.isEmpty() ? QStringLiteral("Label") : m_title);
     printer.setFullPage(true);

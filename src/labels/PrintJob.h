@@ -20,6 +20,11 @@ public:
     // template's folder unless absolute), anything else a printer name.
     static LabelDestination fromTemplate(const LabelTemplate& label);
 
+    // Throws Failure in the station's words when a label could not go here now: no such printer,
+    // no default printer, or a PDF folder that cannot be created or takes no new file. Creates a
+    // missing PDF folder, as printing would, and leaves no file behind.
+    void checkReady() const;
+
     Kind kind() const { return m_kind; }
     // The printer name, or the PDF folder.
     const QString& target() const { return m_target; }
@@ -40,7 +45,9 @@ public:
              LabelDestination destination);
 
     // Prints the label as one job, with no dialog. Returns the PDF file written for a PDF
-    // folder, else the empty text. Throws Failure in the station's words when it cannot print.
+    // folder, else the empty text; a PDF file appears whole or not at all and never replaces
+    // another. Throws Failure in the station's words when it cannot print: RequestDataFailure
+    // when only the values are at fault.
     QString print() const;
 
     // Draws the label onto an open painter whose device already has the label's page.

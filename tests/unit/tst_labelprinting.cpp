@@ -4,6 +4,7 @@
 #include "tst_labeltools.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -48,13 +49,27 @@ QString writeFieldsTemplate(const QTemporaryDir& dir, int n) {
 const QStringList seven{
     "2401150001", "DELA CRUZ, JUANA", "123456", "CHEM", "2024-01-15 10:30:45", "W3", "42/F"};
 
-void expectFailure(const std::function<void()>& action, const QString& message) {
+// requestData: the failure is one request's own, so the station may go on with the others.
+void expectFailure(const std::function<void()>& action, const QString& message,
+                   bool requestData = false) {
     try {
         action();
         QFAIL("no failure");
     } catch (const Failure& failure) {
         QVERIFY2(failure.description().contains(message), qPrintable(failure.description()));
+        QCOMPARE(dynamic_cast<const RequestDataFailure*>(&failure) != nullptr, requestData);
     }
+}
+
+// Every file under the folder, hidden ones included, relative to it.
+QStringList allFiles(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(folder).relativeFilePath(it.next()));
+    files.sort();
+    return files;
 }
 
 } // namespace
@@ -189,25 +204,34 @@ private Q_SLOTS:
         QCOMPARE(printing.activeReport()->parameterFields()[6].currentValue(), seven[6]);
     }
 
-    // A failure ends the copy at that point; the copies after it are not printed.
+    // A failure ends the copy at that point; the copies after it are not printed. Only a fault
+    // of the values is the request's; the rest stops every label until it is mended.
     void failures_data() {
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("barcode");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("requestData");
         QTest::newRow("unknown printer")
             << "No Such Printer"
             << "2401150001"
-            << "The label printer \"No Such Printer\" is not installed.";
+            << "The label printer \"No Such Printer\" is not installed." << false;
         QTest::newRow("folder under a file") << "pdf:blocker/labels"
                                              << "2401150001"
-                                             << "cannot be created";
-        QTest::newRow("barcode not encodable")
-            << "pdf:labels" << QStringLiteral("\u00e9\u4e2d") << "cannot be printed as CODE128";
+                                             << "cannot be created" << false;
+        QTest::newRow("barcode not encodable") << "pdf:labels" << QStringLiteral("\u00e9\u4e2d")
+                                               << "cannot be printed as CODE128" << true;
+        // Fails inside the PDF job, after the file was begun.
+        QTest::newRow("euro in Code 128") << "pdf:labels" << QStringLiteral("B3\u20ac0")
+                                          << "cannot be printed as CODE128" << true;
+        QTest::newRow("barcode too long for its box")
+            << "pdf:labels" << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ-ABCDEFGHIJKLMNOPQRSTUVW")
+            << "does not fit its 47.0 x 11.7 mm box" << true;
     }
     void failures() {
         QFETCH(QString, printer);
         QFETCH(QString, barcode);
         QFETCH(QString, message);
+        QFETCH(bool, requestData);
         QTemporaryDir dir;
         labeltest::writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder");
         LabelPrinting printing;
@@ -217,8 +241,9 @@ private Q_SLOTS:
                 printing.printBarcodeLabel(barcode, seven[1], seven[2], seven[3], seven[4],
                                            seven[5], seven[6], 3);
             },
-            message);
-        QVERIFY(labeltest::pdfFiles(dir.filePath(QStringLiteral("labels"))).isEmpty());
+            message, requestData);
+        // Not even a hidden temporary stays behind.
+        QCOMPARE(allFiles(dir.filePath(QStringLiteral("labels"))), QStringList());
         // The report of the failed copy waits for the next prepareReport to release it.
         QVERIFY(printing.activeReport());
     }
@@ -237,6 +262,45 @@ private Q_SLOTS:
         QVERIFY(!printing.activeReport());
     }
 
+    // The next label could be printed, whatever its values; the check prints nothing and leaves
+    // no file behind.
+    void checkReady_data() {
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QByteArray>("brokenTemplate"); // "-": none; other text replaces it
+        QTest::addColumn<QString>("message");           // empty: ready
+        QTest::newRow("pdf folder") << "pdf:labels" << QByteArray() << QString();
+        QTest::newRow("template missing") << "pdf:labels" << QByteArray("-") << "cannot be read";
+        QTest::newRow("template broken")
+            << "pdf:labels" << QByteArray(R"({ "width": 50, "height": 25, "fields": [)")
+            << "LabBarcodeLabel.rpt\" is wrong";
+        QTest::newRow("folder under a file")
+            << "pdf:blocker/labels" << QByteArray()
+            << QStringLiteral("%1\" cannot be created.")
+                   .arg(QDir::toNativeSeparators(QStringLiteral("blocker/labels")));
+        QTest::newRow("unknown printer")
+            << "No Such Printer" << QByteArray()
+            << "The label printer \"No Such Printer\" is not installed.";
+    }
+    void checkReady() {
+        QFETCH(QString, printer);
+        QFETCH(QByteArray, brokenTemplate);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        labeltest::writeFile(dir.filePath(QStringLiteral("blocker")), "a file, not a folder");
+        LabelPrinting printing;
+        printing.setTemplatePath(writeShippedTemplate(dir, printer));
+        if (brokenTemplate == "-")
+            QVERIFY(QFile::remove(printing.templatePath()));
+        else if (!brokenTemplate.isEmpty())
+            labeltest::writeFile(printing.templatePath(), brokenTemplate);
+        const QStringList before = allFiles(dir.path());
+        if (message.isEmpty())
+            printing.checkReady();
+        else
+            expectFailure([&] { printing.checkReady(); }, message);
+        QCOMPARE(allFiles(dir.path()), before);
+    }
+
     // PDF folders never lose a label to a name clash.
     void pdfNamesAreUnique() {
         QTemporaryDir dir;
@@ -252,6 +316,13 @@ private Q_SLOTS:
         }
         QCOMPARE(names.size(), 12);
         QCOMPARE(labeltest::pdfFiles(dir.filePath(QStringLiteral("labels"))).size(), 12);
+        // Each is a whole PDF, and nothing but labels is left in the folder.
+        QCOMPARE(allFiles(dir.filePath(QStringLiteral("labels"))).size(), 12);
+        for (const QString& name : names) {
+            QFile pdf(name);
+            QVERIFY(pdf.open(QIODevice::ReadOnly));
+            QVERIFY(pdf.readAll().trimmed().endsWith("%%EOF"));
+        }
     }
 
     void viewerPath() {

@@ -138,26 +138,52 @@ private Q_SLOTS:
         QVERIFY(inside > 0);
     }
 
+    // A fault of the value is the request's; a fault of the template's own text or box is not.
     void unprintableBarcodes_data() {
+        QTest::addColumn<QByteArray>("items"); // replace the shipped template's when not empty
         QTest::addColumn<QString>("barcode");
         QTest::addColumn<int>("dpi");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("requestData");
         QTest::newRow("not Latin-1")
-            << QStringLiteral("\u4e2d\u6587") << 203
-            << QStringLiteral("The barcode text \"\u4e2d\u6587\" cannot be printed as CODE128");
-        QTest::newRow("empty") << QString() << 203
+            << QByteArray() << QStringLiteral("\u4e2d\u6587") << 203
+            << QStringLiteral("The barcode text \"\u4e2d\u6587\" cannot be printed as CODE128")
+            << true;
+        QTest::newRow("euro") << QByteArray() << QStringLiteral("B3\u20ac0") << 203
+                              << QStringLiteral("cannot be printed as CODE128") << true;
+        QTest::newRow("empty") << QByteArray() << QString() << 203
                                << QStringLiteral(
-                                      "The barcode text \"\" cannot be printed as CODE128");
-        QTest::newRow("too long") << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ-ABCDEFGHIJKLMNOP")
+                                      "The barcode text \"\" cannot be printed as CODE128")
+                               << true;
+        QTest::newRow("too long") << QByteArray()
+                                  << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ-ABCDEFGHIJKLMNOP")
                                   << 203
                                   << QStringLiteral(
-                                         "does not fit its 47.0 x 11.7 mm box on the label");
+                                         "does not fit its 47.0 x 11.7 mm box on the label")
+                                  << true;
+        QTest::newRow("fixed text not encodable")
+            << QByteArray(R"({ "type": "barcode", "text": "B3\u20ac0", "x": 1, "y": 1,
+                               "width": 47, "height": 11 })")
+            << QStringLiteral("2401150001") << 203 << QStringLiteral("cannot be printed as CODE128")
+            << false;
+        QTest::newRow("readable line fills the box")
+            << QByteArray(R"({ "type": "barcode", "field": "Barcode", "size": 12, "x": 1, "y": 1,
+                               "width": 47, "height": 3 })")
+            << QStringLiteral("2401150001") << 203 << QStringLiteral("does not fit its 47.0 x 3.0")
+            << false;
     }
     void unprintableBarcodes() {
+        QFETCH(QByteArray, items);
         QFETCH(QString, barcode);
         QFETCH(int, dpi);
         QFETCH(QString, message);
-        const LabelTemplate label = shipped();
+        QFETCH(bool, requestData);
+        const LabelTemplate label = items.isEmpty()
+                                        ? shipped()
+                                        : LabelTemplate::parse(R"({ "width": 50, "height": 25,
+                                  "fields": ["Barcode"], "items": [)" +
+                                                                   items + "] }",
+                                                               QStringLiteral("t.rpt"), QString());
         QImage image = blankLabel(label, dpi);
         QPainter painter(&image);
         try {
@@ -165,6 +191,7 @@ private Q_SLOTS:
             QFAIL("the label was drawn");
         } catch (const Failure& failure) {
             QVERIFY2(failure.description().contains(message), qPrintable(failure.description()));
+            QCOMPARE(dynamic_cast<const RequestDataFailure*>(&failure) != nullptr, requestData);
         }
     }
 };
