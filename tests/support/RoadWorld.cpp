@@ -5,24 +5,42 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
-RoadWorld::RoadWorld(TestWorld& w)
-    : world(w)
-    , log(w.printLogFolder()) {
-    world.storeEmbeddedSettings();
-    if (!OpenConnection(connection))
+RoadWorld::RoadWorld(const QString& f)
+    : folder(f)
+    , log(f + QStringLiteral("/PrintLog"))
+    , marks(list, log) {
+    if (!connection.open({QStringLiteral("sqlite:") + folder + QStringLiteral("/lab.db"), {}, {},
+                          {}}))
         qFatal("cannot open the test lab database: %s", qPrintable(connection.failureReason()));
     QDir().mkpath(log.folder());
-    printing.setTemplatePath(world.writePdfTemplate());
+    printing.setTemplatePath(folder + QStringLiteral("/LabBarcodeLabel.rpt"));
     // As the station wires them.
     faults.setCheck(StationFaults::Source::Database, [this] { connection.lab().checkWritable(); });
     faults.setCheck(StationFaults::Source::PrintLog, [this] { log.checkWritable(); });
     faults.setCheck(StationFaults::Source::Printer, [this] { printing.checkReady(); });
-    road = std::make_unique<PrintRoad>(connection.lab(), printing, log, progress, faults, activity);
+    road = std::make_unique<PrintRoad>(connection.lab(), printing, log, progress, faults,
+                                       activity);
+    recent = std::make_unique<RecentRequests>(connection.lab(), list, marks, progress, activity);
+    cycle = std::make_unique<AutoPrintCycle>(connection.lab(), *road, list, progress, faults,
+                                             activity, notices);
 }
+
+namespace {
+
+QString withPdfTemplate(TestWorld& world) {
+    world.writePdfTemplate();
+    return world.path();
+}
+
+} // namespace
+
+RoadWorld::RoadWorld(TestWorld& world)
+    : RoadWorld(withPdfTemplate(world)) {}
 
 RoadWorld::~RoadWorld() {
     holdLock(false);
@@ -55,13 +73,18 @@ PrintJobOutcome RoadWorld::printRequest(const QString& number, const QString& ro
     return road->print(order);
 }
 
+AutoPrintCycle::Summary RoadWorld::refreshAndPrint() {
+    recent->LoadRecentRequests();
+    return cycle->PrintPendingRequests(true);
+}
+
 void RoadWorld::sql(const QString& statement) const {
     const QString name = QStringLiteral("road-world-admin");
     {
         QSqlDatabase db = QSqlDatabase::contains(name)
                               ? QSqlDatabase::database(name)
                               : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(world.labPath());
+        db.setDatabaseName(folder + QStringLiteral("/lab.db"));
         if (!db.isOpen() && !db.open())
             qFatal("cannot open the test lab database");
         QSqlQuery query(db);
@@ -73,15 +96,15 @@ void RoadWorld::sql(const QString& statement) const {
 }
 
 void RoadWorld::breakLogFolder(bool broken) const {
-    const QString folder = world.printLogFolder();
-    const QString aside = folder + QStringLiteral(".aside");
-    if (broken) {
-        QDir().rename(folder, aside);
-        QFile file(folder);
+    const QString logFolder = log.folder();
+    const QString aside = logFolder + QStringLiteral(".aside");
+    if (broken && !QFileInfo::exists(aside)) {
+        QDir().rename(logFolder, aside);
+        QFile file(logFolder);
         file.open(QIODevice::WriteOnly);
-    } else {
-        QFile::remove(folder);
-        QDir().rename(aside, folder);
+    } else if (!broken && QFileInfo::exists(aside)) {
+        QFile::remove(logFolder);
+        QDir().rename(aside, logFolder);
     }
 }
 
@@ -92,7 +115,7 @@ void RoadWorld::holdLock(bool locked) {
     m_locked = locked;
     if (locked) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(world.labPath());
+        db.setDatabaseName(folder + QStringLiteral("/lab.db"));
         QSqlQuery query(db);
         if (!db.open() || !query.exec(QStringLiteral("BEGIN EXCLUSIVE")))
             qFatal("cannot lock the test lab database");

@@ -5,9 +5,14 @@
 #include "labels/LabelPrinting.h"
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
+#include "queue/AutoPrintCycle.h"
+#include "queue/Notices.h"
 #include "queue/PrintLog.h"
 #include "queue/PrintProgress.h"
 #include "queue/PrintRoad.h"
+#include "queue/PrintedMarks.h"
+#include "queue/RecentRequests.h"
+#include "queue/RequestListModel.h"
 #include "queue/StationFaults.h"
 
 #include <QString>
@@ -17,11 +22,20 @@
 
 class TestWorld;
 
-// The print road with no window, as the station composes it, over a TestWorld: its real lab
-// database file, its print-log folder, and labels written as PDF files into its label folder.
+// Notices kept for the test to read.
+class KeptNotices : public Notices {
+public:
+    void notice(const QString& text) override { texts.append(text); }
+    QStringList texts;
+};
+
+// The station's rooms with no window, composed as the station composes them, over a folder laid
+// out as a TestWorld's: the lab database "lab.db", the print log "PrintLog", the label template
+// "LabBarcodeLabel.rpt" (printing PDF files into "labels").
 class RoadWorld {
 public:
-    // The world's lab database must exist.
+    explicit RoadWorld(const QString& folder);
+    // Writes the world's PDF template first. The world's lab database must exist.
     explicit RoadWorld(TestWorld& world);
     ~RoadWorld();
 
@@ -30,6 +44,8 @@ public:
     // the n-th label (from 1) that is printed, where a test breaks something.
     PrintJobOutcome printRequest(const QString& number, const QString& rowDate,
                                  const std::function<void(int)>& beforeEntry = {});
+    // A timer refresh, then one automatic run over the list.
+    AutoPrintCycle::Summary refreshAndPrint();
     // Runs a statement on a connection of the test's own.
     void sql(const QString& statement) const;
     // The print-log folder is replaced by a plain file, so nothing can be appended; and back.
@@ -39,14 +55,19 @@ public:
     // The station's connection waits this long for a lock before it fails.
     void setBusyTimeout(int milliseconds);
 
-    TestWorld& world;
+    QString folder;
     DbConnection connection;
     StationActivity activity;
     PrintLog log;
     LabelPrinting printing;
     PrintProgress progress;
     StationFaults faults;
+    RequestListModel list;
+    PrintedMarks marks;
+    KeptNotices notices;
     std::unique_ptr<PrintRoad> road;
+    std::unique_ptr<RecentRequests> recent;
+    std::unique_ptr<AutoPrintCycle> cycle;
     CurrentRequest request;
     ExamChecklistModel entries;
     QStringList blanks; // "number/entry" of every blank barcode the road reported
