@@ -10,12 +10,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-RoadWorld::RoadWorld(const QString& f)
+RoadWorld::RoadWorld(const QString& f, const QString& lab)
     : folder(f)
+    , labPath(lab.isEmpty() ? f + QStringLiteral("/lab.db") : lab)
     , log(f + QStringLiteral("/PrintLog"))
     , marks(list, log) {
-    if (!connection.open({QStringLiteral("sqlite:") + folder + QStringLiteral("/lab.db"), {}, {},
-                          {}}))
+    if (!connection.open({QStringLiteral("sqlite:") + labPath, {}, {}, {}}))
         qFatal("cannot open the test lab database: %s", qPrintable(connection.failureReason()));
     QDir().mkpath(log.folder());
     printing.setTemplatePath(folder + QStringLiteral("/LabBarcodeLabel.rpt"));
@@ -23,8 +23,7 @@ RoadWorld::RoadWorld(const QString& f)
     faults.setCheck(StationFaults::Source::Database, [this] { connection.lab().checkWritable(); });
     faults.setCheck(StationFaults::Source::PrintLog, [this] { log.checkWritable(); });
     faults.setCheck(StationFaults::Source::Printer, [this] { printing.checkReady(); });
-    road = std::make_unique<PrintRoad>(connection.lab(), printing, log, progress, faults,
-                                       activity);
+    road = std::make_unique<PrintRoad>(connection.lab(), printing, log, progress, faults, activity);
     recent = std::make_unique<RecentRequests>(connection.lab(), list, marks, progress, activity);
     cycle = std::make_unique<AutoPrintCycle>(connection.lab(), *road, list, progress, faults,
                                              activity, notices);
@@ -84,7 +83,7 @@ void RoadWorld::sql(const QString& statement) const {
         QSqlDatabase db = QSqlDatabase::contains(name)
                               ? QSqlDatabase::database(name)
                               : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(folder + QStringLiteral("/lab.db"));
+        db.setDatabaseName(labPath);
         if (!db.isOpen() && !db.open())
             qFatal("cannot open the test lab database");
         QSqlQuery query(db);
@@ -115,7 +114,7 @@ void RoadWorld::holdLock(bool locked) {
     m_locked = locked;
     if (locked) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(folder + QStringLiteral("/lab.db"));
+        db.setDatabaseName(labPath);
         QSqlQuery query(db);
         if (!db.open() || !query.exec(QStringLiteral("BEGIN EXCLUSIVE")))
             qFatal("cannot lock the test lab database");

@@ -34,7 +34,8 @@ public:
 // "LabBarcodeLabel.rpt" (printing PDF files into "labels").
 class RoadWorld {
 public:
-    explicit RoadWorld(const QString& folder);
+    // labPath: the lab database, when it is not the folder's "lab.db".
+    explicit RoadWorld(const QString& folder, const QString& labPath = QString());
     // Writes the world's PDF template first. The world's lab database must exist.
     explicit RoadWorld(TestWorld& world);
     ~RoadWorld();
@@ -56,6 +57,7 @@ public:
     void setBusyTimeout(int milliseconds);
 
     QString folder;
+    QString labPath;
     DbConnection connection;
     StationActivity activity;
     PrintLog log;

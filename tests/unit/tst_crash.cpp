@@ -31,8 +31,9 @@ QStringList labelTexts(const QString& folder) {
         QProcess text;
         text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
         text.waitForFinished(30000);
-        const QStringList words = QString::fromUtf8(text.readAllStandardOutput()).split(
-            QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        const QStringList words =
+            QString::fromUtf8(text.readAllStandardOutput())
+                .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
         QString barcode;
         for (const QString& word : words) {
             if (word.startsWith(QLatin1Char('K')) && word.contains(QLatin1Char('-')))
