@@ -258,3 +258,17 @@ INSERT INTO dbo.tbLabMaster (RequestNum, RefNum, Transdate, RequestStatus, ItemI
             Instrument)
         JOIN dbo.tbLabInstrument I ON I.Instrument = R.Instrument;
 GO
+
+---------------------------------------------------------------------------------------------------
+-- What the station sends besides the three procedures and the recent and exam queries.
+---------------------------------------------------------------------------------------------------
+-- Catch-up after downtime: the recent query returns the newest 50 (RefNum, transdate) pairs. After
+-- a full page the station asks again for the rows strictly earlier than the page's oldest
+-- transdate plus one second (that second comes again and is skipped as already listed), until a
+-- page has fewer than 50 rows. The bound is ISO 8601 with the T, read alike under every language
+-- and DATEFORMAT (one line, wrapped here):
+--
+--    select distinct top 50     A.RefNum as [RefNum],transdate   from Laboratory..tbLabMaster A
+--      left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId   where RequestStatus
+--  = 'X' and B.Form <> 'P' and      datediff(minute,A.Transdate,getdate())<360 and A.Transdate <
+--  '2024-05-07T13:05:09' order by transdate desc

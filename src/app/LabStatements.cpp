@@ -10,14 +10,27 @@ QString literal(const QString& value) {
     return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
+namespace {
+// The recent query up to its ordering, and the ordering: the catch-up query puts its one extra
+// condition between them.
+const QString recentSelection =
+    QStringLiteral("   select distinct top 50  "
+                   "   A.RefNum as [RefNum],transdate  "
+                   " from Laboratory..tbLabMaster A  "
+                   "   left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId  "
+                   " where RequestStatus = 'X' and B.Form <> 'P' and "
+                   "     datediff(minute,A.Transdate,getdate())<360");
+const QString recentOrder = QStringLiteral(" order by transdate desc ");
+} // namespace
+
 QString recentRequests() {
-    return QStringLiteral(
-        "   select distinct top 50  "
-        "   A.RefNum as [RefNum],transdate  "
-        " from Laboratory..tbLabMaster A  "
-        "   left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId  "
-        " where RequestStatus = 'X' and B.Form <> 'P' and "
-        "     datediff(minute,A.Transdate,getdate())<360 order by transdate desc ");
+    return recentSelection + recentOrder;
+}
+
+QString olderRecentRequests(const QDateTime& before) {
+    // ISO 8601 with the "T" is read alike under every language and DATEFORMAT for a datetime.
+    return recentSelection + QStringLiteral(" and A.Transdate < ") +
+           literal(before.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))) + recentOrder;
 }
 
 QString requestExams(const QString& refNum) {

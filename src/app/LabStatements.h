@@ -15,6 +15,9 @@ namespace LabStatements {
 QString literal(const QString& value);
 
 QString recentRequests();
+// The recent query with "and A.Transdate < '<before>'" before its ordering, before written to
+// the second as "yyyy-MM-ddTHH:mm:ss" (a fraction is dropped).
+QString olderRecentRequests(const QDateTime& before);
 QString requestExams(const QString& refNum);
 // kind is 3 or 2 and is written as its one decimal digit.
 QString getRequests(const QString& number, int kind);

@@ -34,3 +34,9 @@ void SqlLabDatabase::rollbackTransaction() {
     QSqlDatabase db = database();
     throwIfFailed(db.rollback(), db, QStringLiteral("roll the transaction back"));
 }
+
+void SqlLabDatabase::checkBound(const QDateTime& before) {
+    if (!before.isValid())
+        throw Failure(QStringLiteral(
+            "Catching up on recent requests needs a date and time to go back from."));
+}

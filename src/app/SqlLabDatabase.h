@@ -17,6 +17,8 @@ protected:
     QSqlDatabase database() const;
     // Throws Failure with the connection's last error when done is false.
     static void throwIfFailed(bool done, const QSqlDatabase& database, const QString& what);
+    // Throws Failure when before is no date and time: no catch-up page can follow from it.
+    static void checkBound(const QDateTime& before);
 
 private:
     QString m_connectionName;

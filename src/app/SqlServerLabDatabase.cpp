@@ -9,8 +9,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-namespace {} // namespace
-
 SqlServerLabDatabase::SqlServerLabDatabase(QString connectionName)
     : SqlLabDatabase(std::move(connectionName)) {}
 
@@ -26,6 +24,11 @@ void SqlServerLabDatabase::execute(const QString& text) {
 
 RowSet SqlServerLabDatabase::recentRequests() {
     return rows(LabStatements::recentRequests());
+}
+
+RowSet SqlServerLabDatabase::olderRecentRequests(const QDateTime& before) {
+    checkBound(before);
+    return rows(LabStatements::olderRecentRequests(before));
 }
 
 RowSet SqlServerLabDatabase::requestExams(const QString& refNum) {

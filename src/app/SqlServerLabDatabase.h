@@ -12,6 +12,7 @@ public:
     explicit SqlServerLabDatabase(QString connectionName);
 
     RowSet recentRequests() override;
+    RowSet olderRecentRequests(const QDateTime& before) override;
     RowSet requestExams(const QString& refNum) override;
     RowSet getRequests(const QString& number, int kind) override;
     RowSet getBarcodeRows(const QString& barcode) override;

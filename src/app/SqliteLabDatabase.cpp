@@ -20,13 +20,16 @@ const QString storedTimeForm = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
 // datediff(minute, Transdate, now) < 360 counts minute boundaries: it holds exactly for the
 // times from the start of the minute 359 minutes before the current one. Transdate is stored as
 // "yyyy-MM-dd HH:mm:ss", so the bound is compared as text and the index on Transdate serves it.
-const QString recentRequestsSql = QStringLiteral(
+const QString recentSelection = QStringLiteral(
     "SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate"
     " FROM tbLabMaster A"
     " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId"
     " WHERE A.RequestStatus = 'X' AND B.Form <> 'P'"
-    " AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
-    " ORDER BY transdate DESC, RefNum DESC LIMIT 50");
+    " AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')");
+const QString recentOrder = QStringLiteral(" ORDER BY transdate DESC, RefNum DESC LIMIT 50");
+const QString recentRequestsSql = recentSelection + recentOrder;
+const QString olderRecentRequestsSql =
+    recentSelection + QStringLiteral(" AND A.Transdate < ?") + recentOrder;
 
 const QString requestExamsSql = QStringLiteral(
     "SELECT A.HospNum AS HospNum, A.IdNum AS IdNum, A.RefNum AS RefNum,"
@@ -155,6 +158,11 @@ void SqliteLabDatabase::execute(const QString& text, const QVariantList& values)
 
 RowSet SqliteLabDatabase::recentRequests() {
     return rows(recentRequestsSql, {});
+}
+
+RowSet SqliteLabDatabase::olderRecentRequests(const QDateTime& before) {
+    checkBound(before);
+    return rows(olderRecentRequestsSql, {before.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
 }
 
 RowSet SqliteLabDatabase::requestExams(const QString& refNum) {

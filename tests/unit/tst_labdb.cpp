@@ -7,6 +7,7 @@
 #include "labdb/LabDbBuilder.h"
 
 #include <QFile>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -154,6 +155,58 @@ private Q_SLOTS:
         QCOMPARE(rows.rowCount(), 50);
         for (int i = 0; i < 50; ++i)
             QCOMPARE(rows.value(i, QStringLiteral("RefNum")), QStringLiteral("T%1C").arg(i + 1));
+    }
+
+    // More than a page waiting: paging back from each full page's oldest second lists every
+    // recent request, and nothing filtered out, however the pages cut through a second.
+    void catchUpListsEveryRecentRequestOnce() {
+        const QString form = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+        QSet<QString> expected;
+        for (int k = 1; k <= 40; ++k) {
+            const QDateTime when = m_now.addSecs(-97 * k);
+            for (int j = 1; j <= 3; ++j) {
+                const QString refNum = QStringLiteral("T%1-%2C").arg(k).arg(j);
+                m_builder->addRequest(request(refNum, when,
+                                              {item(QStringLiteral("1001"), QStringLiteral("CBC"),
+                                                    refNum + QLatin1Char('1'))}));
+                expected.insert(refNum + QLatin1Char('|') + when.toString(form));
+            }
+            if (k % 5 != 0)
+                continue;
+            LabRequest received =
+                request(QStringLiteral("R%1C").arg(k), when,
+                        {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("R"))});
+            received.status = QStringLiteral("R");
+            m_builder->addRequest(received);
+            LabItem pap =
+                item(QStringLiteral("9001"), QStringLiteral("Pap Smear"), QStringLiteral("P"));
+            pap.form = QStringLiteral("P");
+            m_builder->addRequest(request(QStringLiteral("P%1C").arg(k), when, {pap}));
+            m_builder->addRequest(request(
+                QStringLiteral("O%1C").arg(k), m_now.addSecs(-60 * (360 + k)),
+                {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("O"))}));
+        }
+
+        QSet<QString> listed;
+        QDateTime previousOldest;
+        RowSet page = m_db->recentRequests();
+        for (;;) {
+            QVERIFY(page.rowCount() <= 50);
+            for (int i = 0; i < page.rowCount(); ++i)
+                listed.insert(page.value(i, QStringLiteral("RefNum")) + QLatin1Char('|') +
+                              page.value(i, QStringLiteral("transdate")));
+            if (page.rowCount() < 50)
+                break;
+            const QDateTime oldest =
+                QDateTime::fromString(page.value(49, QStringLiteral("transdate")), form);
+            QVERIFY(!previousOldest.isValid() || oldest < previousOldest);
+            previousOldest = oldest;
+            page = m_db->olderRecentRequests(oldest.addSecs(1));
+            QCOMPARE(page.columns(),
+                     (QStringList{QStringLiteral("RefNum"), QStringLiteral("transdate")}));
+        }
+        QCOMPARE(listed, expected);
+        QVERIFY_THROWS_EXCEPTION(Failure, m_db->olderRecentRequests(QDateTime()));
     }
 
     void requestExamRows() {

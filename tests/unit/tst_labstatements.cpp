@@ -8,11 +8,11 @@
 
 namespace {
 
-const QString recentText = QStringLiteral(
+const QString recentSelection = QStringLiteral(
     "   select distinct top 50     A.RefNum as [RefNum],transdate   from Laboratory..tbLabMaster A"
     "     left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId   where RequestStatus"
-    " = 'X' and B.Form <> 'P' and      datediff(minute,A.Transdate,getdate())<360 order by"
-    " transdate desc ");
+    " = 'X' and B.Form <> 'P' and      datediff(minute,A.Transdate,getdate())<360");
+const QString recentText = recentSelection + QStringLiteral(" order by transdate desc ");
 
 const QString examsHead = QStringLiteral(
     "   select     A.HospNum as [HospNum],     A.IdNum as [IdNum],     A.RefNum as [RefNum],     "
@@ -51,6 +51,22 @@ private Q_SLOTS:
                  examsHead + QStringLiteral("T2405170012C'"));
         QCOMPARE(LabStatements::requestExams(QStringLiteral("O'Hara")),
                  examsHead + QStringLiteral("O''Hara'"));
+    }
+
+    void olderRecentRequests_data() {
+        QTest::addColumn<QDateTime>("before");
+        QTest::addColumn<QString>("bound");
+        QTest::newRow("afternoon") << QDateTime(QDate(2024, 5, 7), QTime(13, 5, 9))
+                                   << QStringLiteral("'2024-05-07T13:05:09'");
+        QTest::newRow("padded fields") << QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))
+                                       << QStringLiteral("'2024-01-02T03:04:05'");
+    }
+    void olderRecentRequests() {
+        QFETCH(QDateTime, before);
+        QFETCH(QString, bound);
+        QCOMPARE(LabStatements::olderRecentRequests(before),
+                 recentSelection + QStringLiteral(" and A.Transdate < ") + bound +
+                     QStringLiteral(" order by transdate desc "));
     }
 
     void getRequests_data() {
