@@ -1,6 +1,7 @@
 #include "app/SqliteLabDatabase.h"
 
 #include "app/Failure.h"
+#include "app/FileSync.h"
 #include "app/QueryReader.h"
 
 #include <QSqlError>
@@ -109,10 +110,16 @@ QDateTime parseServerTime(const QString& text) {
     return time;
 }
 
+Failure fileGone(const QString& path) {
+    return Failure(QStringLiteral("The lab database file %1 is gone.").arg(path));
+}
+
 } // namespace
 
 SqliteLabDatabase::SqliteLabDatabase(QString connectionName)
-    : SqlLabDatabase(std::move(connectionName)) {}
+    : SqlLabDatabase(std::move(connectionName))
+    , m_path(database().databaseName())
+    , m_identity(fileIdentity(m_path)) {}
 
 QStringList SqliteLabDatabase::requiredTables() {
     return {QStringLiteral("tbLabMaster"),          QStringLiteral("tbLabPatient"),
@@ -152,6 +159,7 @@ RowSet SqliteLabDatabase::rows(const QString& text, const QVariantList& values) 
 }
 
 void SqliteLabDatabase::execute(const QString& text, const QVariantList& values) {
+    checkSameFile();
     QSqlQuery query = QueryReader::execBound(database(), text, values);
     QueryReader::drain(query);
 }
@@ -210,4 +218,24 @@ void SqliteLabDatabase::saveDate(const QString& requestNum, const QString& itemI
                           .arg(serverTime));
     execute(saveDateSql, {boundText(requestNum), boundText(itemId), boundText(sectionId),
                           time.toString(storedTimeForm), QStringLiteral("0"), QStringLiteral("")});
+}
+
+void SqliteLabDatabase::checkSameFile() const {
+    const QByteArray identity = fileIdentity(m_path);
+    if (identity.isEmpty())
+        throw fileGone(m_path);
+    if (identity != m_identity)
+        throw Failure(
+            QStringLiteral("The lab database file %1 was replaced while it was open.").arg(m_path));
+}
+
+void SqliteLabDatabase::beginTransaction() {
+    checkSameFile();
+    SqlLabDatabase::beginTransaction();
+}
+
+void SqliteLabDatabase::commitTransaction() {
+    // A write transaction begun before the file went away would commit into the deleted file.
+    checkSameFile();
+    SqlLabDatabase::commitTransaction();
 }

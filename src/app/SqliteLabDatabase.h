@@ -2,6 +2,7 @@
 
 #include "app/SqlLabDatabase.h"
 
+#include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -33,7 +34,19 @@ public:
     void saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
                   const QString& serverTime) override;
 
+    // The file at the path must still be the one the connection opened: a deleted file takes
+    // writes that nobody will ever read. Transactions, and writes outside one, fail otherwise.
+    // A transaction whose file went away while it ran is not committed; commitTransaction
+    // fails and leaves it for rollbackTransaction.
+    void beginTransaction() override;
+    void commitTransaction() override;
+
 private:
     RowSet rows(const QString& text, const QVariantList& values);
     void execute(const QString& text, const QVariantList& values);
+    // Throws Failure when the file at m_path is not the one open (deleted, or replaced).
+    void checkSameFile() const;
+
+    QString m_path;
+    QByteArray m_identity;
 };

@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -57,6 +58,16 @@ QStringList column(const RowSet& rows, const QString& name) {
     for (int i = 0; i < rows.rowCount(); ++i)
         values.append(rows.value(i, name));
     return values;
+}
+
+// The description of the Failure that call throws; empty when it throws none.
+template <typename Call> QString failureOf(Call call) {
+    try {
+        call();
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+    return {};
 }
 
 } // namespace
@@ -382,6 +393,31 @@ private Q_SLOTS:
 
         QVERIFY_THROWS_EXCEPTION(Failure, m_db->commitTransaction());
         QVERIFY_THROWS_EXCEPTION(Failure, m_db->rollbackTransaction());
+    }
+
+    // The file deleted under the open connection takes no barcode record, and no other file put
+    // at its path is written as if it were the one open.
+    void deletedFileIsRefused() {
+        const MasterRecord master{QStringLiteral("R"), {}, {}, {}, {}, {}, {}, {}, {}};
+        m_db->beginTransaction();
+        m_db->saveMaster(master);
+        m_builder.reset();
+        QVERIFY(QFile::remove(m_path));
+        QVERIFY2(failureOf([this] { m_db->commitTransaction(); }).contains(QStringLiteral("gone")),
+                 "a transaction was committed into the deleted file");
+        m_db->rollbackTransaction();
+        for (const auto& call : std::initializer_list<std::function<void()>>{
+                 [this] { m_db->beginTransaction(); }, [&] { m_db->saveMaster(master); }}) {
+            const QString failure = failureOf(call);
+            QVERIFY2(failure == QStringLiteral("The lab database file %1 is gone.").arg(m_path),
+                     qPrintable(failure));
+        }
+
+        const QString spare = m_dir.filePath(QStringLiteral("spare.db"));
+        QFile::remove(spare);
+        LabDbBuilder::create(spare);
+        QVERIFY(QFile::copy(spare, m_path));
+        QVERIFY_THROWS_EXCEPTION(Failure, m_db->beginTransaction()); // not the file it opened
     }
 
     void refusedDateRecord() {
