@@ -52,4 +52,12 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commitTransaction() = 0;
     virtual void rollbackTransaction() = 0;
+
+    // Returns when the database accepts a write right now; otherwise throws Failure saying what
+    // is wrong. The write is real (the barcode date record) and rolled back, so nothing is left
+    // behind. A lost connection, or an embedded file at the configured path that is not the one
+    // open, is closed and opened again first, so that a database that went away and came back
+    // is used again. Call it between jobs, never inside an open transaction: the check's own
+    // rollback, or the reopening, would end that transaction.
+    virtual void checkWritable() = 0;
 };

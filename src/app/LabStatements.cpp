@@ -93,6 +93,31 @@ QString saveDate(const QString& requestNum, const QString& itemId, const QString
                 {requestNum, itemId, sectionId, serverTime, QStringLiteral("0"), QString()});
 }
 
+QString writeCheck() {
+    // The barcode date record is the write the station makes; a rolled-back call proves the
+    // database, the procedure and the login's rights accept it now. The lock wait is bounded as
+    // the embedded file's busy wait is, and put back to the session's default (wait forever)
+    // either way. The error is raised again so that the station reads the server's own text.
+    return QStringLiteral(
+        "SET LOCK_TIMEOUT 5000;\n"
+        "BEGIN TRY\n"
+        "    BEGIN TRANSACTION;\n"
+        "    EXEC Laboratory..Lab_Barcode_SaveDate '','','','20000101','0','write check';\n"
+        "    ROLLBACK TRANSACTION;\n"
+        "    SET LOCK_TIMEOUT -1;\n"
+        "END TRY\n"
+        "BEGIN CATCH\n"
+        "    IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION;\n"
+        "    SET LOCK_TIMEOUT -1;\n"
+        "    DECLARE @message nvarchar(2048) = ERROR_MESSAGE();\n"
+        "    RAISERROR('%s', 16, 1, @message);\n"
+        "END CATCH");
+}
+
+QString endWriteCheck() {
+    return QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; SET LOCK_TIMEOUT -1");
+}
+
 QString serverTimeText(const QDateTime& serverTime) {
     // Both forms are read alike whatever the server's language or DATEFORMAT: the unseparated
     // date, and ISO 8601 with the "T".

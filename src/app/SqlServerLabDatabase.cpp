@@ -69,3 +69,30 @@ void SqlServerLabDatabase::saveDate(const QString& requestNum, const QString& it
                                     const QString& sectionId, const QString& serverTime) {
     execute(LabStatements::saveDate(requestNum, itemId, sectionId, serverTime));
 }
+
+void SqlServerLabDatabase::checkWritable() {
+    bool reopened = false;
+    if (!database().isOpen()) {
+        reopen();
+        reopened = true;
+    }
+    for (;;) {
+        try {
+            execute(LabStatements::writeCheck());
+            return;
+        } catch (const Failure& refused) {
+            // The clean-up is also the test of the connection: one the network or the server
+            // dropped still reads as open, and fails this too.
+            bool answers = true;
+            try {
+                execute(LabStatements::endWriteCheck());
+            } catch (const Failure&) {
+                answers = false;
+            }
+            if (answers || reopened)
+                throw writeRefused(refused);
+        }
+        reopen();
+        reopened = true;
+    }
+}

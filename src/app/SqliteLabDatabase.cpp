@@ -91,6 +91,14 @@ const QString saveDateSql = QStringLiteral(
     " Remarks, RecordedAt)"
     " VALUES (?, ?, ?, ?, ?, ?, strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime'))");
 
+// The write of Lab_Barcode_SaveDate, made by the write check and always rolled back. The insert
+// makes SQLite write the rollback journal beside the file, which a read-only mount or a
+// read-only open refuses, where BEGIN IMMEDIATE alone only takes a lock.
+const QString writeCheckSql =
+    QStringLiteral("INSERT INTO tbLabBarcodeDate (ServerTime, StatusFlag, Remarks, RecordedAt)"
+                   " VALUES ('2000-01-01 00:00:00.000', '0', 'write check',"
+                   " strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime'))");
+
 const QString serverDateSql =
     QStringLiteral("SELECT strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime') AS serverdate");
 
@@ -238,4 +246,42 @@ void SqliteLabDatabase::commitTransaction() {
     // A write transaction begun before the file went away would commit into the deleted file.
     checkSameFile();
     SqlLabDatabase::commitTransaction();
+}
+
+void SqliteLabDatabase::checkWritable() {
+    const QByteArray identity = fileIdentity(m_path);
+    // Opening a path with no file would create an empty database there.
+    if (identity.isEmpty())
+        throw fileGone(m_path);
+    if (!database().isOpen() || identity != m_identity) {
+        reopen();
+        m_identity = fileIdentity(m_path);
+        checkSchema(database());
+    }
+
+    const QSqlDatabase db = database();
+    const auto run = [&db](const QString& text) {
+        QSqlQuery query = QueryReader::execText(db, text);
+        QueryReader::drain(query);
+    };
+    try {
+        run(QStringLiteral("BEGIN IMMEDIATE"));
+    } catch (const Failure& failure) {
+        throw writeRefused(failure);
+    }
+    try {
+        run(writeCheckSql);
+    } catch (const Failure& failure) {
+        try {
+            run(QStringLiteral("ROLLBACK"));
+        } catch (const Failure&) {
+            // SQLite ends the transaction itself on some errors; none is left open then.
+        }
+        throw writeRefused(failure);
+    }
+    try {
+        run(QStringLiteral("ROLLBACK"));
+    } catch (const Failure& failure) {
+        throw writeRefused(failure);
+    }
 }

@@ -40,6 +40,9 @@ public:
     // fails and leaves it for rollbackTransaction.
     void beginTransaction() override;
     void commitTransaction() override;
+    // BEGIN IMMEDIATE, the date record's insert, ROLLBACK. A file locked by another connection
+    // fails after the connection's busy time-out.
+    void checkWritable() override;
 
 private:
     RowSet rows(const QString& text, const QVariantList& values);

@@ -61,6 +61,7 @@ public:
         calls.append(QStringLiteral("rollback"));
         m_inner.rollbackTransaction();
     }
+    void checkWritable() override { m_inner.checkWritable(); }
 
 private:
     LabDatabase& m_inner;

@@ -69,6 +69,27 @@ private Q_SLOTS:
                      QStringLiteral(" order by transdate desc "));
     }
 
+    void writeCheck() {
+        QCOMPARE(
+            LabStatements::writeCheck(),
+            QStringLiteral(
+                "SET LOCK_TIMEOUT 5000;\n"
+                "BEGIN TRY\n"
+                "    BEGIN TRANSACTION;\n"
+                "    EXEC Laboratory..Lab_Barcode_SaveDate '','','','20000101','0','write check';\n"
+                "    ROLLBACK TRANSACTION;\n"
+                "    SET LOCK_TIMEOUT -1;\n"
+                "END TRY\n"
+                "BEGIN CATCH\n"
+                "    IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION;\n"
+                "    SET LOCK_TIMEOUT -1;\n"
+                "    DECLARE @message nvarchar(2048) = ERROR_MESSAGE();\n"
+                "    RAISERROR('%s', 16, 1, @message);\n"
+                "END CATCH"));
+        QCOMPARE(LabStatements::endWriteCheck(),
+                 QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; SET LOCK_TIMEOUT -1"));
+    }
+
     void getRequests_data() {
         QTest::addColumn<QString>("number");
         QTest::addColumn<int>("kind");
