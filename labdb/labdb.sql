@@ -258,3 +258,43 @@ INSERT INTO dbo.tbLabMaster (RequestNum, RefNum, Transdate, RequestStatus, ItemI
             Instrument)
         JOIN dbo.tbLabInstrument I ON I.Instrument = R.Instrument;
 GO
+
+---------------------------------------------------------------------------------------------------
+-- What the station sends besides the three procedures and the recent and exam queries.
+---------------------------------------------------------------------------------------------------
+-- Catch-up after downtime: the recent query returns the newest 50 (RefNum, transdate) pairs. After
+-- a full page the station asks again for the rows strictly earlier than the page's oldest
+-- transdate plus one second (that second comes again and is skipped as already listed), until a
+-- page has fewer than 50 rows. The bound is ISO 8601 with the T, read alike under every language
+-- and DATEFORMAT (one line, wrapped here):
+--
+--    select distinct top 50     A.RefNum as [RefNum],transdate   from Laboratory..tbLabMaster A
+--      left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId   where RequestStatus
+--  = 'X' and B.Form <> 'P' and      datediff(minute,A.Transdate,getdate())<360 and A.Transdate <
+--  '2024-05-07T13:05:09' order by transdate desc
+--
+-- Write check: after the database refused a write, and before printing again, the station makes
+-- the barcode date record's write in a transaction it always rolls back. A database set read-only,
+-- a full log, missing rights, or a table lock held past 5 seconds fail it with the server's own
+-- text; the lock wait goes back to the default either way. The only trace is one unused RecordId
+-- (identity values are not rolled back). One batch:
+--
+--   SET LOCK_TIMEOUT 5000;
+--   BEGIN TRY
+--       BEGIN TRANSACTION;
+--       EXEC Laboratory..Lab_Barcode_SaveDate '','','','20000101','0','write check';
+--       ROLLBACK TRANSACTION;
+--       SET LOCK_TIMEOUT -1;
+--   END TRY
+--   BEGIN CATCH
+--       IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION;
+--       SET LOCK_TIMEOUT -1;
+--       DECLARE @message nvarchar(2048) = ERROR_MESSAGE();
+--       RAISERROR('%s', 16, 1, @message);
+--   END CATCH
+--
+-- After a failure, since an error that ends the batch skips its handler, it sends:
+--
+--   IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; SET LOCK_TIMEOUT -1
+--
+-- and when that fails too the connection is lost: the station logs in again and checks once more.

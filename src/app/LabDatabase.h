@@ -29,6 +29,12 @@ public:
     // Recent request numbers of the last 360 minutes by the database's clock, newest first,
     // at most 50 distinct (RefNum, transdate) pairs. Columns RefNum, transdate.
     virtual RowSet recentRequests() = 0;
+    // The same rows, only those whose Transdate is strictly earlier than before (a local date and
+    // time, whole seconds). Catching up after a full page of 50: call it with the page's oldest
+    // transdate plus one second (rows of that second come again; skip them as already listed),
+    // and again after every full page, until a page has fewer than 50 rows. Stopping at a page
+    // of fewer than 50 new rows would stop early: each repeats the previous page's oldest row.
+    virtual RowSet olderRecentRequests(const QDateTime& before) = 0;
     // Exam rows of one request: HospNum, IdNum, RefNum, RequestNum, Exam, transdate, PatientName.
     virtual RowSet requestExams(const QString& refNum) = 0;
     // Lab_Barcode_GetRequests with a looked-up number and kind (3 or 2): one row per label;
@@ -49,4 +55,12 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commitTransaction() = 0;
     virtual void rollbackTransaction() = 0;
+
+    // Returns when the database accepts a write right now; otherwise throws Failure saying what
+    // is wrong. The write is real (the barcode date record) and rolled back, so nothing is left
+    // behind. A lost connection, or an embedded file at the configured path that is not the one
+    // open, is closed and opened again first, so that a database that went away and came back
+    // is used again. Call it between jobs, never inside an open transaction: the check's own
+    // rollback, or the reopening, would end that transaction.
+    virtual void checkWritable() = 0;
 };

@@ -10,14 +10,27 @@ QString literal(const QString& value) {
     return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
+namespace {
+// The recent query up to its ordering, and the ordering: the catch-up query puts its one extra
+// condition between them.
+const QString recentSelection =
+    QStringLiteral("   select distinct top 50  "
+                   "   A.RefNum as [RefNum],transdate  "
+                   " from Laboratory..tbLabMaster A  "
+                   "   left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId  "
+                   " where RequestStatus = 'X' and B.Form <> 'P' and "
+                   "     datediff(minute,A.Transdate,getdate())<360");
+const QString recentOrder = QStringLiteral(" order by transdate desc ");
+} // namespace
+
 QString recentRequests() {
-    return QStringLiteral(
-        "   select distinct top 50  "
-        "   A.RefNum as [RefNum],transdate  "
-        " from Laboratory..tbLabMaster A  "
-        "   left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId  "
-        " where RequestStatus = 'X' and B.Form <> 'P' and "
-        "     datediff(minute,A.Transdate,getdate())<360 order by transdate desc ");
+    return recentSelection + recentOrder;
+}
+
+QString olderRecentRequests(const QDateTime& before) {
+    // ISO 8601 with the "T" is read alike under every language and DATEFORMAT for a datetime.
+    return recentSelection + QStringLiteral(" and A.Transdate < ") +
+           literal(before.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))) + recentOrder;
 }
 
 QString requestExams(const QString& refNum) {
@@ -78,6 +91,31 @@ QString saveDate(const QString& requestNum, const QString& itemId, const QString
                  const QString& serverTime) {
     return call(QStringLiteral("Laboratory..Lab_Barcode_SaveDate"),
                 {requestNum, itemId, sectionId, serverTime, QStringLiteral("0"), QString()});
+}
+
+QString writeCheck() {
+    // The barcode date record is the write the station makes; a rolled-back call proves the
+    // database, the procedure and the login's rights accept it now. The lock wait is bounded as
+    // the embedded file's busy wait is, and put back to the session's default (wait forever)
+    // either way. The error is raised again so that the station reads the server's own text.
+    return QStringLiteral(
+        "SET LOCK_TIMEOUT 5000;\n"
+        "BEGIN TRY\n"
+        "    BEGIN TRANSACTION;\n"
+        "    EXEC Laboratory..Lab_Barcode_SaveDate '','','','20000101','0','write check';\n"
+        "    ROLLBACK TRANSACTION;\n"
+        "    SET LOCK_TIMEOUT -1;\n"
+        "END TRY\n"
+        "BEGIN CATCH\n"
+        "    IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION;\n"
+        "    SET LOCK_TIMEOUT -1;\n"
+        "    DECLARE @message nvarchar(2048) = ERROR_MESSAGE();\n"
+        "    RAISERROR('%s', 16, 1, @message);\n"
+        "END CATCH");
+}
+
+QString endWriteCheck() {
+    return QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; SET LOCK_TIMEOUT -1");
 }
 
 QString serverTimeText(const QDateTime& serverTime) {

@@ -15,6 +15,9 @@ namespace LabStatements {
 QString literal(const QString& value);
 
 QString recentRequests();
+// The recent query with "and A.Transdate < '<before>'" before its ordering, before written to
+// the second as "yyyy-MM-ddTHH:mm:ss" (a fraction is dropped).
+QString olderRecentRequests(const QDateTime& before);
 QString requestExams(const QString& refNum);
 // kind is 3 or 2 and is written as its one decimal digit.
 QString getRequests(const QString& number, int kind);
@@ -23,6 +26,13 @@ QString saveMaster(const MasterRecord& record);
 QString serverDate();
 QString saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
                  const QString& serverTime);
+
+// One Lab_Barcode_SaveDate call inside a transaction that is always rolled back, its lock wait
+// bounded to 5 seconds; fails with the server's own text when the write is refused.
+QString writeCheck();
+// Sent after a failed write check: rolls back whatever transaction it may have left open (an
+// error that ends the batch skips its own handler) and puts the lock wait back.
+QString endWriteCheck();
 
 // The server time as a text that SQL Server reads the same way under every language and
 // DATEFORMAT setting: ISO 8601 "yyyy-MM-ddTHH:mm:ss.zzz", and at exactly midnight the date alone

@@ -34,3 +34,24 @@ void SqlLabDatabase::rollbackTransaction() {
     QSqlDatabase db = database();
     throwIfFailed(db.rollback(), db, QStringLiteral("roll the transaction back"));
 }
+
+void SqlLabDatabase::reopen() {
+    QSqlDatabase db = database();
+    db.close();
+    if (!db.open())
+        throw Failure(QStringLiteral("The lab database cannot be opened again: %1")
+                          .arg(db.lastError().text().trimmed()));
+}
+
+Failure SqlLabDatabase::writeRefused(const Failure& cause) {
+    const QString text = cause.description().trimmed();
+    return Failure(
+        QStringLiteral("The lab database cannot be written: %1%2")
+            .arg(text, text.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral(".")));
+}
+
+void SqlLabDatabase::checkBound(const QDateTime& before) {
+    if (!before.isValid())
+        throw Failure(QStringLiteral(
+            "Catching up on recent requests needs a date and time to go back from."));
+}

@@ -9,8 +9,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-namespace {} // namespace
-
 SqlServerLabDatabase::SqlServerLabDatabase(QString connectionName)
     : SqlLabDatabase(std::move(connectionName)) {}
 
@@ -26,6 +24,11 @@ void SqlServerLabDatabase::execute(const QString& text) {
 
 RowSet SqlServerLabDatabase::recentRequests() {
     return rows(LabStatements::recentRequests());
+}
+
+RowSet SqlServerLabDatabase::olderRecentRequests(const QDateTime& before) {
+    checkBound(before);
+    return rows(LabStatements::olderRecentRequests(before));
 }
 
 RowSet SqlServerLabDatabase::requestExams(const QString& refNum) {
@@ -65,4 +68,31 @@ QDateTime SqlServerLabDatabase::serverDate() {
 void SqlServerLabDatabase::saveDate(const QString& requestNum, const QString& itemId,
                                     const QString& sectionId, const QString& serverTime) {
     execute(LabStatements::saveDate(requestNum, itemId, sectionId, serverTime));
+}
+
+void SqlServerLabDatabase::checkWritable() {
+    bool reopened = false;
+    if (!database().isOpen()) {
+        reopen();
+        reopened = true;
+    }
+    for (;;) {
+        try {
+            execute(LabStatements::writeCheck());
+            return;
+        } catch (const Failure& refused) {
+            // The clean-up is also the test of the connection: one the network or the server
+            // dropped still reads as open, and fails this too.
+            bool answers = true;
+            try {
+                execute(LabStatements::endWriteCheck());
+            } catch (const Failure&) {
+                answers = false;
+            }
+            if (answers || reopened)
+                throw writeRefused(refused);
+        }
+        reopen();
+        reopened = true;
+    }
 }

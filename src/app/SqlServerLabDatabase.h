@@ -12,6 +12,7 @@ public:
     explicit SqlServerLabDatabase(QString connectionName);
 
     RowSet recentRequests() override;
+    RowSet olderRecentRequests(const QDateTime& before) override;
     RowSet requestExams(const QString& refNum) override;
     RowSet getRequests(const QString& number, int kind) override;
     RowSet getBarcodeRows(const QString& barcode) override;
@@ -19,6 +20,9 @@ public:
     QDateTime serverDate() override;
     void saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
                   const QString& serverTime) override;
+    // LabStatements::writeCheck, then LabStatements::endWriteCheck when it fails. When that
+    // fails too the connection is lost: one new connection, one more check.
+    void checkWritable() override;
 
 private:
     RowSet rows(const QString& text);

@@ -1,6 +1,7 @@
 #include "app/SqliteLabDatabase.h"
 
 #include "app/Failure.h"
+#include "app/FileSync.h"
 #include "app/QueryReader.h"
 
 #include <QSqlError>
@@ -20,13 +21,16 @@ const QString storedTimeForm = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
 // datediff(minute, Transdate, now) < 360 counts minute boundaries: it holds exactly for the
 // times from the start of the minute 359 minutes before the current one. Transdate is stored as
 // "yyyy-MM-dd HH:mm:ss", so the bound is compared as text and the index on Transdate serves it.
-const QString recentRequestsSql = QStringLiteral(
+const QString recentSelection = QStringLiteral(
     "SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate"
     " FROM tbLabMaster A"
     " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId"
     " WHERE A.RequestStatus = 'X' AND B.Form <> 'P'"
-    " AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
-    " ORDER BY transdate DESC, RefNum DESC LIMIT 50");
+    " AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')");
+const QString recentOrder = QStringLiteral(" ORDER BY transdate DESC, RefNum DESC LIMIT 50");
+const QString recentRequestsSql = recentSelection + recentOrder;
+const QString olderRecentRequestsSql =
+    recentSelection + QStringLiteral(" AND A.Transdate < ?") + recentOrder;
 
 const QString requestExamsSql = QStringLiteral(
     "SELECT A.HospNum AS HospNum, A.IdNum AS IdNum, A.RefNum AS RefNum,"
@@ -87,6 +91,14 @@ const QString saveDateSql = QStringLiteral(
     " Remarks, RecordedAt)"
     " VALUES (?, ?, ?, ?, ?, ?, strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime'))");
 
+// The write of Lab_Barcode_SaveDate, made by the write check and always rolled back. The insert
+// makes SQLite write the rollback journal beside the file, which a read-only mount or a
+// read-only open refuses, where BEGIN IMMEDIATE alone only takes a lock.
+const QString writeCheckSql =
+    QStringLiteral("INSERT INTO tbLabBarcodeDate (ServerTime, StatusFlag, Remarks, RecordedAt)"
+                   " VALUES ('2000-01-01 00:00:00.000', '0', 'write check',"
+                   " strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime'))");
+
 const QString serverDateSql =
     QStringLiteral("SELECT strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime') AS serverdate");
 
@@ -106,10 +118,16 @@ QDateTime parseServerTime(const QString& text) {
     return time;
 }
 
+Failure fileGone(const QString& path) {
+    return Failure(QStringLiteral("The lab database file %1 is gone.").arg(path));
+}
+
 } // namespace
 
 SqliteLabDatabase::SqliteLabDatabase(QString connectionName)
-    : SqlLabDatabase(std::move(connectionName)) {}
+    : SqlLabDatabase(std::move(connectionName))
+    , m_path(database().databaseName())
+    , m_identity(fileIdentity(m_path)) {}
 
 QStringList SqliteLabDatabase::requiredTables() {
     return {QStringLiteral("tbLabMaster"),          QStringLiteral("tbLabPatient"),
@@ -149,12 +167,18 @@ RowSet SqliteLabDatabase::rows(const QString& text, const QVariantList& values) 
 }
 
 void SqliteLabDatabase::execute(const QString& text, const QVariantList& values) {
+    checkSameFile();
     QSqlQuery query = QueryReader::execBound(database(), text, values);
     QueryReader::drain(query);
 }
 
 RowSet SqliteLabDatabase::recentRequests() {
     return rows(recentRequestsSql, {});
+}
+
+RowSet SqliteLabDatabase::olderRecentRequests(const QDateTime& before) {
+    checkBound(before);
+    return rows(olderRecentRequestsSql, {before.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
 }
 
 RowSet SqliteLabDatabase::requestExams(const QString& refNum) {
@@ -202,4 +226,62 @@ void SqliteLabDatabase::saveDate(const QString& requestNum, const QString& itemI
                           .arg(serverTime));
     execute(saveDateSql, {boundText(requestNum), boundText(itemId), boundText(sectionId),
                           time.toString(storedTimeForm), QStringLiteral("0"), QStringLiteral("")});
+}
+
+void SqliteLabDatabase::checkSameFile() const {
+    const QByteArray identity = fileIdentity(m_path);
+    if (identity.isEmpty())
+        throw fileGone(m_path);
+    if (identity != m_identity)
+        throw Failure(
+            QStringLiteral("The lab database file %1 was replaced while it was open.").arg(m_path));
+}
+
+void SqliteLabDatabase::beginTransaction() {
+    checkSameFile();
+    SqlLabDatabase::beginTransaction();
+}
+
+void SqliteLabDatabase::commitTransaction() {
+    // A write transaction begun before the file went away would commit into the deleted file.
+    checkSameFile();
+    SqlLabDatabase::commitTransaction();
+}
+
+void SqliteLabDatabase::checkWritable() {
+    const QByteArray identity = fileIdentity(m_path);
+    // Opening a path with no file would create an empty database there.
+    if (identity.isEmpty())
+        throw fileGone(m_path);
+    if (!database().isOpen() || identity != m_identity) {
+        reopen();
+        m_identity = fileIdentity(m_path);
+        checkSchema(database());
+    }
+
+    const QSqlDatabase db = database();
+    const auto run = [&db](const QString& text) {
+        QSqlQuery query = QueryReader::execText(db, text);
+        QueryReader::drain(query);
+    };
+    try {
+        run(QStringLiteral("BEGIN IMMEDIATE"));
+    } catch (const Failure& failure) {
+        throw writeRefused(failure);
+    }
+    try {
+        run(writeCheckSql);
+    } catch (const Failure& failure) {
+        try {
+            run(QStringLiteral("ROLLBACK"));
+        } catch (const Failure&) {
+            // SQLite ends the transaction itself on some errors; none is left open then.
+        }
+        throw writeRefused(failure);
+    }
+    try {
+        run(QStringLiteral("ROLLBACK"));
+    } catch (const Failure& failure) {
+        throw writeRefused(failure);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "app/SqlLabDatabase.h"
 
+#include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -19,6 +20,7 @@ public:
     static void checkSchema(const QSqlDatabase& database);
 
     RowSet recentRequests() override;
+    RowSet olderRecentRequests(const QDateTime& before) override;
     RowSet requestExams(const QString& refNum) override;
     // Kind 3: the number is a request number (RefNum); when no request has it, a label barcode.
     // Kind 2: a label barcode first, a request number second. One row per distinct barcode.
@@ -32,7 +34,22 @@ public:
     void saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
                   const QString& serverTime) override;
 
+    // The file at the path must still be the one the connection opened: a deleted file takes
+    // writes that nobody will ever read. Transactions, and writes outside one, fail otherwise.
+    // A transaction whose file went away while it ran is not committed; commitTransaction
+    // fails and leaves it for rollbackTransaction.
+    void beginTransaction() override;
+    void commitTransaction() override;
+    // BEGIN IMMEDIATE, the date record's insert, ROLLBACK. A file locked by another connection
+    // fails after the connection's busy time-out.
+    void checkWritable() override;
+
 private:
     RowSet rows(const QString& text, const QVariantList& values);
     void execute(const QString& text, const QVariantList& values);
+    // Throws Failure when the file at m_path is not the one open (deleted, or replaced).
+    void checkSameFile() const;
+
+    QString m_path;
+    QByteArray m_identity;
 };

@@ -25,6 +25,9 @@ public:
     QStringList calls;
 
     RowSet recentRequests() override { return m_inner.recentRequests(); }
+    RowSet olderRecentRequests(const QDateTime& before) override {
+        return m_inner.olderRecentRequests(before);
+    }
     RowSet requestExams(const QString& refNum) override { return m_inner.requestExams(refNum); }
     RowSet getRequests(const QString& number, int kind) override {
         return m_inner.getRequests(number, kind);
@@ -58,6 +61,7 @@ public:
         calls.append(QStringLiteral("rollback"));
         m_inner.rollbackTransaction();
     }
+    void checkWritable() override { m_inner.checkWritable(); }
 
 private:
     LabDatabase& m_inner;

@@ -6,12 +6,18 @@
 #include "app/SqliteLabDatabase.h"
 #include "labdb/LabDbBuilder.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -56,6 +62,16 @@ QStringList column(const RowSet& rows, const QString& name) {
     for (int i = 0; i < rows.rowCount(); ++i)
         values.append(rows.value(i, name));
     return values;
+}
+
+// The description of the Failure that call throws; empty when it throws none.
+template <typename Call> QString failureOf(Call call) {
+    try {
+        call();
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+    return {};
 }
 
 } // namespace
@@ -154,6 +170,58 @@ private Q_SLOTS:
         QCOMPARE(rows.rowCount(), 50);
         for (int i = 0; i < 50; ++i)
             QCOMPARE(rows.value(i, QStringLiteral("RefNum")), QStringLiteral("T%1C").arg(i + 1));
+    }
+
+    // More than a page waiting: paging back from each full page's oldest second lists every
+    // recent request, and nothing filtered out, however the pages cut through a second.
+    void catchUpListsEveryRecentRequestOnce() {
+        const QString form = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+        QSet<QString> expected;
+        for (int k = 1; k <= 40; ++k) {
+            const QDateTime when = m_now.addSecs(-97 * k);
+            for (int j = 1; j <= 3; ++j) {
+                const QString refNum = QStringLiteral("T%1-%2C").arg(k).arg(j);
+                m_builder->addRequest(request(refNum, when,
+                                              {item(QStringLiteral("1001"), QStringLiteral("CBC"),
+                                                    refNum + QLatin1Char('1'))}));
+                expected.insert(refNum + QLatin1Char('|') + when.toString(form));
+            }
+            if (k % 5 != 0)
+                continue;
+            LabRequest received =
+                request(QStringLiteral("R%1C").arg(k), when,
+                        {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("R"))});
+            received.status = QStringLiteral("R");
+            m_builder->addRequest(received);
+            LabItem pap =
+                item(QStringLiteral("9001"), QStringLiteral("Pap Smear"), QStringLiteral("P"));
+            pap.form = QStringLiteral("P");
+            m_builder->addRequest(request(QStringLiteral("P%1C").arg(k), when, {pap}));
+            m_builder->addRequest(request(
+                QStringLiteral("O%1C").arg(k), m_now.addSecs(-60 * (360 + k)),
+                {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("O"))}));
+        }
+
+        QSet<QString> listed;
+        QDateTime previousOldest;
+        RowSet page = m_db->recentRequests();
+        for (;;) {
+            QVERIFY(page.rowCount() <= 50);
+            for (int i = 0; i < page.rowCount(); ++i)
+                listed.insert(page.value(i, QStringLiteral("RefNum")) + QLatin1Char('|') +
+                              page.value(i, QStringLiteral("transdate")));
+            if (page.rowCount() < 50)
+                break;
+            const QDateTime oldest =
+                QDateTime::fromString(page.value(49, QStringLiteral("transdate")), form);
+            QVERIFY(!previousOldest.isValid() || oldest < previousOldest);
+            previousOldest = oldest;
+            page = m_db->olderRecentRequests(oldest.addSecs(1));
+            QCOMPARE(page.columns(),
+                     (QStringList{QStringLiteral("RefNum"), QStringLiteral("transdate")}));
+        }
+        QCOMPARE(listed, expected);
+        QVERIFY_THROWS_EXCEPTION(Failure, m_db->olderRecentRequests(QDateTime()));
     }
 
     void requestExamRows() {
@@ -329,6 +397,111 @@ private Q_SLOTS:
 
         QVERIFY_THROWS_EXCEPTION(Failure, m_db->commitTransaction());
         QVERIFY_THROWS_EXCEPTION(Failure, m_db->rollbackTransaction());
+    }
+
+    void writeCheck() {
+        m_db->checkWritable();
+        QVERIFY(m_builder->dateRecords().isEmpty());
+        // No transaction or lock is left behind: the station and others write as before.
+        m_db->beginTransaction();
+        m_db->rollbackTransaction();
+        m_builder->addRequest(
+            request(QStringLiteral("T1C"), m_now,
+                    {item(QStringLiteral("1001"), QStringLiteral("CBC"), QStringLiteral("B1"))}));
+
+        // Another connection holds the file: refused once the station's busy time-out is over.
+        QSqlDatabase station = QSqlDatabase::database(connectionName, false);
+        station.close();
+        station.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=300"));
+        QVERIFY(station.open());
+        const QString lockerName = QStringLiteral("locker");
+        {
+            QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), lockerName);
+            locker.setDatabaseName(m_path);
+            QVERIFY(locker.open());
+            QSqlQuery lock(locker);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QElapsedTimer clock;
+            clock.start();
+            const QString failure = failureOf([this] { m_db->checkWritable(); });
+            QVERIFY2(failure.startsWith(QStringLiteral("The lab database cannot be written: ")) &&
+                         failure.contains(QStringLiteral("locked")),
+                     qPrintable(failure));
+            QVERIFY(clock.elapsed() >= 250);
+            QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+        }
+        QSqlDatabase::removeDatabase(lockerName);
+        m_db->checkWritable();
+    }
+
+    // A file the station can open but not write: on a file system mounted read-only.
+    void writeCheckOnReadOnlyMount() {
+#ifndef Q_OS_LINUX
+        QSKIP("A read-only file system is made here with Linux's mount command.");
+#endif
+        const QString mountPoint = m_dir.filePath(QStringLiteral("readonly"));
+        QVERIFY(QDir().mkpath(mountPoint));
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=4m"), QStringLiteral("tmpfs"), mountPoint}) !=
+            0)
+            QSKIP(
+                "Mounting a tmpfs is not permitted here, so no read-only file system can be made.");
+        const auto unmount = qScopeGuard([&mountPoint] {
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint});
+        });
+        const QString path = mountPoint + QStringLiteral("/lab.db");
+        LabDbBuilder::create(path);
+        // Linux refuses the remount while any file on it is open for writing.
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-o"), QStringLiteral("remount,ro"), mountPoint}),
+            0);
+        const QString name = QStringLiteral("readonly");
+        {
+            QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            database.setDatabaseName(path);
+            QVERIFY(database.open());
+            const std::unique_ptr<LabDatabase> lab = makeLabDatabase(name);
+            QVERIFY(lab->recentRequests().isEmpty());
+            const QString failure = failureOf([&lab] { lab->checkWritable(); });
+            QVERIFY2(failure.startsWith(QStringLiteral("The lab database cannot be written: ")),
+                     qPrintable(failure));
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    // The file deleted under the open connection takes no barcode record; once a lab database
+    // is back at the path, the write check opens it and the station writes there.
+    void deletedFileIsRefusedUntilPutBack() {
+        const MasterRecord master{QStringLiteral("R"), {}, {}, {}, {}, {}, {}, {}, {}};
+        m_db->beginTransaction();
+        m_db->saveMaster(master);
+        m_builder.reset();
+        QVERIFY(QFile::remove(m_path));
+        QVERIFY2(failureOf([this] { m_db->commitTransaction(); }).contains(QStringLiteral("gone")),
+                 "a transaction was committed into the deleted file");
+        m_db->rollbackTransaction();
+        for (const auto& call : std::initializer_list<std::function<void()>>{
+                 [this] { m_db->beginTransaction(); }, [this] { m_db->checkWritable(); },
+                 [&] { m_db->saveMaster(master); }}) {
+            const QString failure = failureOf(call);
+            QVERIFY2(failure == QStringLiteral("The lab database file %1 is gone.").arg(m_path),
+                     qPrintable(failure));
+        }
+        QVERIFY(!QFile::exists(m_path));
+
+        const QString spare = m_dir.filePath(QStringLiteral("spare.db"));
+        QFile::remove(spare);
+        LabDbBuilder::create(spare);
+        QVERIFY(QFile::copy(spare, m_path));
+        QVERIFY_THROWS_EXCEPTION(Failure, m_db->beginTransaction()); // not the file it opened
+        m_db->checkWritable();
+        m_db->beginTransaction();
+        m_db->saveMaster(master);
+        m_db->commitTransaction();
+        m_builder = std::make_unique<LabDbBuilder>(m_path);
+        QCOMPARE(m_builder->masterRecords().size(), 1);
     }
 
     void refusedDateRecord() {

@@ -8,11 +8,11 @@
 
 namespace {
 
-const QString recentText = QStringLiteral(
+const QString recentSelection = QStringLiteral(
     "   select distinct top 50     A.RefNum as [RefNum],transdate   from Laboratory..tbLabMaster A"
     "     left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId   where RequestStatus"
-    " = 'X' and B.Form <> 'P' and      datediff(minute,A.Transdate,getdate())<360 order by"
-    " transdate desc ");
+    " = 'X' and B.Form <> 'P' and      datediff(minute,A.Transdate,getdate())<360");
+const QString recentText = recentSelection + QStringLiteral(" order by transdate desc ");
 
 const QString examsHead = QStringLiteral(
     "   select     A.HospNum as [HospNum],     A.IdNum as [IdNum],     A.RefNum as [RefNum],     "
@@ -51,6 +51,43 @@ private Q_SLOTS:
                  examsHead + QStringLiteral("T2405170012C'"));
         QCOMPARE(LabStatements::requestExams(QStringLiteral("O'Hara")),
                  examsHead + QStringLiteral("O''Hara'"));
+    }
+
+    void olderRecentRequests_data() {
+        QTest::addColumn<QDateTime>("before");
+        QTest::addColumn<QString>("bound");
+        QTest::newRow("afternoon") << QDateTime(QDate(2024, 5, 7), QTime(13, 5, 9))
+                                   << QStringLiteral("'2024-05-07T13:05:09'");
+        QTest::newRow("padded fields") << QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))
+                                       << QStringLiteral("'2024-01-02T03:04:05'");
+    }
+    void olderRecentRequests() {
+        QFETCH(QDateTime, before);
+        QFETCH(QString, bound);
+        QCOMPARE(LabStatements::olderRecentRequests(before),
+                 recentSelection + QStringLiteral(" and A.Transdate < ") + bound +
+                     QStringLiteral(" order by transdate desc "));
+    }
+
+    void writeCheck() {
+        QCOMPARE(
+            LabStatements::writeCheck(),
+            QStringLiteral(
+                "SET LOCK_TIMEOUT 5000;\n"
+                "BEGIN TRY\n"
+                "    BEGIN TRANSACTION;\n"
+                "    EXEC Laboratory..Lab_Barcode_SaveDate '','','','20000101','0','write check';\n"
+                "    ROLLBACK TRANSACTION;\n"
+                "    SET LOCK_TIMEOUT -1;\n"
+                "END TRY\n"
+                "BEGIN CATCH\n"
+                "    IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION;\n"
+                "    SET LOCK_TIMEOUT -1;\n"
+                "    DECLARE @message nvarchar(2048) = ERROR_MESSAGE();\n"
+                "    RAISERROR('%s', 16, 1, @message);\n"
+                "END CATCH"));
+        QCOMPARE(LabStatements::endWriteCheck(),
+                 QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; SET LOCK_TIMEOUT -1"));
     }
 
     void getRequests_data() {
