@@ -31,9 +31,7 @@ public:
     virtual RowSet recentRequests() = 0;
     // The same rows, only those whose Transdate is strictly earlier than before (a local date and
     // time, whole seconds). Catching up after a full page of 50: call it with the page's oldest
-    // transdate plus one second (rows of that second come again; skip them as already listed),
-    // and again after every full page, until a page has fewer than 50 rows. Stopping at a page
-    // of fewer than 50 new rows would stop early: each repeats the previous page's oldest row.
+    // transdate plus one second (rows of that second come again and are skipped as listed).
     virtual RowSet olderRecentRequests(const QDateTime& before) = 0;
     // Exam rows of one request: HospNum, IdNum, RefNum, RequestNum, Exam, transdate, PatientName.
     virtual RowSet requestExams(const QString& refNum) = 0;
@@ -49,8 +47,6 @@ public:
     virtual void saveDate(const QString& requestNum, const QString& itemId,
                           const QString& sectionId, const QString& serverTime) = 0;
 
-    virtual RowSet olderRecentRequests(const QDateTime&) { return {}; } // MERGE-STUB
-    virtual void checkWritable() {}                                     // MERGE-STUB
 
     virtual void beginTransaction() = 0;
     virtual void commitTransaction() = 0;

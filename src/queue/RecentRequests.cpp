@@ -21,14 +21,18 @@ RecentRequests::RecentRequests(LabDatabase& lab, RequestListModel& list, Printed
 void RecentRequests::LoadRecentRequests() {
     const StationActivity::Scope running(m_activity, StationActivity::Kind::Refresh);
     RowSet page = m_lab.recentRequests();
-    // A page of 50 new rows may hide older requests that came in while nobody refreshed.
-    while (addPage(page) == pageSize && page.rowCount() == pageSize) {
+    QDateTime before;
+    // A full page that brought new requests may hide older ones that came in while nobody
+    // refreshed: ask for the next older page, until a page is short, brings nothing new (the
+    // list already holds what follows) or does not move back in time.
+    while (addPage(page) > 0 && page.rowCount() == pageSize && !m_activity.stopRequested()) {
         const QDateTime oldest =
             DateTimeText::parse(page.value(page.rowCount() - 1, QStringLiteral("transdate")));
-        if (!oldest.isValid() || m_activity.stopRequested())
+        if (!oldest.isValid() || (before.isValid() && oldest.addSecs(1) >= before))
             return;
         // Rows of the oldest second come again and are skipped as listed.
-        page = m_lab.olderRecentRequests(oldest.addSecs(1));
+        before = oldest.addSecs(1);
+        page = m_lab.olderRecentRequests(before);
     }
 }
 

@@ -11,8 +11,8 @@ class StationActivity;
 
 // Fills the recent request list from the lab database: the requests of the last 360 minutes,
 // one row per number, with their exams and printed marks. A refresh lists every recent request
-// once, also after downtime: while a page of the newest 50 brings 50 new rows, it asks for the
-// next older page.
+// once, also after downtime: while a full page of 50 brings new requests, it asks for the next
+// older page.
 class RecentRequests {
 public:
     static constexpr int pageSize = 50;

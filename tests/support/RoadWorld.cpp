@@ -55,9 +55,14 @@ PrintJobOutcome RoadWorld::printRequest(const QString& number, const QString& ro
     for (const QString& entry : found.entries)
         entries.appendEntry(entry);
     entries.tickAll();
+    return printLoaded(rowDate, beforeEntry);
+}
+
+PrintJobOutcome RoadWorld::printLoaded(const QString& rowDate,
+                                       const std::function<void(int)>& beforeEntry) {
     int printed = 0;
     PrintJobOrder order;
-    order.key = number;
+    order.key = request.LookedUpNumber;
     order.request = &request;
     order.entries = &entries;
     order.copiesText = [&] {
@@ -65,9 +70,9 @@ PrintJobOutcome RoadWorld::printRequest(const QString& number, const QString& ro
             beforeEntry(++printed);
         return QStringLiteral("1");
     };
-    order.cycleEntry = PrintLog::Entry{number, rowDate};
+    order.cycleEntry = PrintLog::Entry{order.key, rowDate};
     order.blankBarcode = [&](int entry) {
-        blanks.append(number + QLatin1Char('/') + QString::number(entry));
+        blanks.append(order.key + QLatin1Char('/') + QString::number(entry));
     };
     return road->print(order);
 }
@@ -107,25 +112,31 @@ void RoadWorld::breakLogFolder(bool broken) const {
     }
 }
 
-void RoadWorld::holdLock(bool locked) {
+bool RoadWorld::holdLock(bool locked) {
     const QString name = QStringLiteral("road-world-lock");
     if (locked == m_locked)
-        return;
-    m_locked = locked;
+        return true;
     if (locked) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(labPath);
-        QSqlQuery query(db);
-        if (!db.open() || !query.exec(QStringLiteral("BEGIN EXCLUSIVE")))
-            qFatal("cannot lock the test lab database");
-        return;
+        bool taken = false;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(labPath);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            taken = db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        }
+        if (!taken)
+            QSqlDatabase::removeDatabase(name);
+        m_locked = taken;
+        return taken;
     }
+    m_locked = false;
     {
         QSqlDatabase db = QSqlDatabase::database(name);
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+    return true;
 }
 
 void RoadWorld::setBusyTimeout(int milliseconds) {

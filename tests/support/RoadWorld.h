@@ -45,14 +45,18 @@ public:
     // the n-th label (from 1) that is printed, where a test breaks something.
     PrintJobOutcome printRequest(const QString& number, const QString& rowDate,
                                  const std::function<void(int)>& beforeEntry = {});
+    // Drives the road again with the request printRequest looked up last.
+    PrintJobOutcome printLoaded(const QString& rowDate,
+                                const std::function<void(int)>& beforeEntry = {});
     // A timer refresh, then one automatic run over the list.
     AutoPrintCycle::Summary refreshAndPrint();
     // Runs a statement on a connection of the test's own.
     void sql(const QString& statement) const;
     // The print-log folder is replaced by a plain file, so nothing can be appended; and back.
     void breakLogFolder(bool broken) const;
-    // Another connection holds the lab database locked for writing; and lets it go.
-    void holdLock(bool locked);
+    // Another connection holds the lab database locked for writing; and lets it go. False when
+    // the lock cannot be taken now (the station is inside a transaction).
+    bool holdLock(bool locked);
     // The station's connection waits this long for a lock before it fails.
     void setBusyTimeout(int milliseconds);
 
