@@ -8,12 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
 #include <QUuid>
+#include <QtMath>
 
 namespace {
 
@@ -149,12 +151,26 @@ QString PrintJob::printToPdfFolder() const {
     return moveToNewLabelName(file.fileName(), folder);
 }
 
+void PrintJob::rehearse(int dpi) const {
+    const double dotsPerMm = dpi / 25.4;
+    QImage page(qMax(1, qCeil(m_label->size.width() * dotsPerMm)),
+                qMax(1, qCeil(m_label->size.height() * dotsPerMm)), QImage::Format_Grayscale8);
+    const int dotsPerMetre = qRound(dotsPerMm * 1000);
+    page.setDotsPerMeterX(dotsPerMetre);
+    page.setDotsPerMeterY(dotsPerMetre);
+    QPainter painter(&page);
+    paint(painter);
+}
+
 void PrintJob::printToPrinter() const {
     const QPrinterInfo info = installedPrinter(m_destination);
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(m_title.isEmpty() ? QStringLiteral("Label") : m_title);
     printer.setFullPage(true);
     LabelRenderer::preparePage(printer, *m_label);
+    // The spooler prints whatever a begun job holds, even after an abort: a label that cannot
+    // be drawn (its barcode cannot be encoded or does not fit) must fail before the job begins.
+    rehearse(printer.resolution());
     QPainter painter;
     if (!painter.begin(&printer))
         throw Failure(

@@ -64,6 +64,8 @@ public:
 private:
     QString printToPdfFolder() const;
     void printToPrinter() const;
+    // Draws the label once, unseen, at a resolution: throws what printing it would throw.
+    void rehearse(int dpi) const;
 
     std::shared_ptr<const LabelTemplate> m_label;
     QStringList m_values;

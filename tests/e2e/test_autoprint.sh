@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Refresh lists the demo requests of the last six hours; Print Now prints every one of them
 # through the system spooler, once per label, records them in the database and the day's print
-# log; a second Print Now prints nothing more.
+# log; a request whose barcode cannot be printed fails alone, unlogged, and every other label
+# scans back; a second Print Now prints nothing more.
 source "$(dirname "$0")/lib.sh" "$@"
 start_display
 make_demo_lab
@@ -17,6 +18,12 @@ requests=$(labdb "$recent;")
 [ -n "$requests" ] || fail "the demo database has no recent request"
 labels=$(labdb "SELECT count(DISTINCT Barcode) FROM tbLabMaster WHERE RefNum IN ($recent);")
 expected_barcodes=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum IN ($recent);" | sort)
+# A poison request among them: a copy of a recent item whose barcode Code 128 cannot encode.
+labdb "INSERT INTO tbLabMaster (RequestNum, RefNum, Transdate, RequestStatus, ItemId, HospNum,
+         IdNum, SpecimenId, SectionId, ProfileId, Barcode, InstrumentId)
+       SELECT RequestNum || 'P', 'POISON1', strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime',
+         '-1 minutes'), 'X', ItemId, HospNum, IdNum, SpecimenId, SectionId, ProfileId, 'B3€0',
+         InstrumentId FROM tbLabMaster WHERE RefNum IN ($recent) LIMIT 1;"
 
 start_station
 win=$(wait_window '^ Quillon$')
@@ -68,6 +75,12 @@ for ref in $requests; do
   [ "$got" = $((n + 1)) ] || fail "the print log holds $got entries of $ref, expected $((n + 1))"
 done
 lines=$(cat "$WORK"/PrintLog/*.txt | wc -l)
+! grep -q -- "---POISON1" "$WORK"/PrintLog/*.txt || fail "the poison request was logged as printed"
+grep -q "Request POISON1 was not printed: .*B3€0" "$WORK/station.log" ||
+  fail "the poison request's failure was not told on the standard error"
+# Every label that came out scans back as one of the good requests' barcodes.
+scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort)
+[ "$scanned" = "$expected_barcodes" ] || fail "the labels scan back as [$scanned], expected [$expected_barcodes]"
 
 # Every row is marked now: a second run prints and logs nothing.
 mark_spool
