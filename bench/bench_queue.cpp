@@ -7,11 +7,10 @@
 #include "app/SettingsStore.h"
 #include "labdb/LabDbBuilder.h"
 #include "labels/LabelPrinting.h"
-#include "queue/AutoPrintCycle.h"
 #include "queue/PrintLog.h"
-#include "queue/PrintedMarks.h"
-#include "queue/RecentRequests.h"
+#include "queue/RequestListModel.h"
 #include "station/Messages.h"
+#include "station/QueueControls.h"
 #include "station/RequestGrid.h"
 #include "station/Station.h"
 #include "station/StationWindow.h"
@@ -72,7 +71,7 @@ int main(int argc, char* argv[]) {
     const QString labelFolder = dir.filePath(QStringLiteral("labels"));
     station.labelPrinting().setTemplatePath(writePdfTemplate(dir.path(), labelFolder));
     RequestGrid& grid = *station.window().controls().Grid1;
-    RecentRequests& recent = station.recentRequests();
+    QueueControls& recent = station.queue();
     const QString logFolder = station.printLogFolder();
 
     recent.onRefreshClick();
@@ -120,13 +119,13 @@ int main(int argc, char* argv[]) {
             recent.onRefreshClick();
         },
         [&] {
-            station.autoPrintCycle().onPrintNowClick();
+            recent.onPrintNowClick();
             labels =
                 int(QDir(labelFolder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
         });
     int marked = 0;
     for (int row = 1; row < grid.rows(); ++row)
-        marked += grid.cellText(row, PrintedMarks::printedColumn).isEmpty() ? 0 : 1;
+        marked += grid.cellText(row, RequestListModel::Printed).isEmpty() ? 0 : 1;
     std::printf("Print Now over %d unprinted requests (%d PDF labels): median %.0f ms, worst %.0f "
                 "ms, %.1f ms per label; %d rows marked\n",
                 grid.rows() - 1, labels, run.median, run.worst, run.median / std::max(1, labels),

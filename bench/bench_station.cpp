@@ -3,8 +3,7 @@
 //  - the print-log lookup in a 100,000-line day file, and one durable append.
 #include "BenchStation.h"
 #include "labdb/LabDbBuilder.h"
-#include "lookup/LookupInput.h"
-#include "lookup/RequestLookup.h"
+#include "station/LookupInput.h"
 #include "queue/PrintLog.h"
 #include "station/CheckList.h"
 #include "station/Messages.h"
