@@ -3,9 +3,6 @@
 #include "app/ExitStatus.h"
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
-#include "queue/AutoPrintCycle.h"
-#include "queue/PrintRoad.h"
-#include "queue/RecentRequests.h"
 #include "station/CheckList.h"
 #include "station/KeyboardPanel.h"
 #include "station/LookupInput.h"
@@ -37,32 +34,23 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     : QObject(parent)
     , m_lab(lab)
     , m_messages(messages)
-    , m_printLog(QString())
-    , m_marks(m_requests, m_printLog)
     , m_window(std::make_unique<StationWindow>()) {
     const StationControls& c = m_window->controls();
-    c.Grid1->setListModel(&m_requests);
-    c.lstExams->setChecklistModel(&m_checklist);
     m_notices = std::make_unique<StationNotices>(c.lblStatus);
     m_timers = std::make_unique<StationTimers>(c);
-
-    m_faults.setCheck(StationFaults::Source::Database, [this] { m_lab.checkWritable(); });
-    m_faults.setCheck(StationFaults::Source::PrintLog, [this] { m_printLog.checkWritable(); });
-    m_faults.setCheck(StationFaults::Source::Printer, [this] { m_labelPrinting.checkReady(); });
-    m_road = std::make_unique<PrintRoad>(m_lab, m_labelPrinting, m_printLog, m_progress, m_faults,
-                                         m_activity);
-    m_recent = std::make_unique<RecentRequests>(m_lab, m_requests, m_marks, m_progress, m_activity);
-    m_cycle = std::make_unique<AutoPrintCycle>(m_lab, *m_road, m_requests, m_progress, m_faults,
-                                               m_activity, *m_notices);
+    m_core = std::make_unique<StationCore>(m_lab, m_activity, *m_notices);
+    c.Grid1->setListModel(&m_core->list);
+    c.lstExams->setChecklistModel(&m_checklist);
 
     m_lookup =
         std::make_unique<LookupPanel>(c, m_lab, m_messages, m_activity, m_current, m_checklist);
     m_lookupInput = new LookupInput(c, *m_lookup, m_activity, this);
-    m_printCommand = new PrintCommand(c, *m_road, *m_lookup, m_current, m_checklist, m_requests,
-                                      *m_timers, m_messages, m_activity, this);
-    m_queue = new QueueControls(c, *m_recent, *m_cycle, *m_lookup, m_checklist, *m_printCommand,
-                                *m_timers, m_messages, *m_notices, m_activity, this);
-    ReportViewer::install(m_labelPrinting);
+    m_printCommand = new PrintCommand(c, m_core->road, *m_lookup, m_current, m_checklist,
+                                      m_core->list, *m_timers, m_messages, m_activity, this);
+    m_queue =
+        new QueueControls(c, m_core->recent, m_core->cycle, *m_lookup, m_checklist, *m_printCommand,
+                          *m_timers, m_messages, *m_notices, m_activity, this);
+    ReportViewer::install(m_core->printing);
 
     m_window->installEventFilter(this);
     connect(c.cmdExit, &QPushButton::clicked, this, &Station::exitStation);
@@ -111,7 +99,7 @@ void Station::load() {
 
     const QString folder = printLogFolderFromEnvironment();
     ensurePrintLogFolder(folder);
-    m_printLog.setFolder(folder);
+    m_core->log.setFolder(folder);
 }
 
 void Station::activate() {

@@ -1,29 +1,21 @@
 #pragma once
 
 #include "app/StationActivity.h"
-#include "labels/LabelPrinting.h"
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
-#include "queue/PrintLog.h"
-#include "queue/PrintProgress.h"
-#include "queue/PrintedMarks.h"
-#include "queue/RequestListModel.h"
-#include "queue/StationFaults.h"
+#include "queue/StationCore.h"
 
 #include <QObject>
 #include <QString>
 #include <memory>
 
-class AutoPrintCycle;
 class KeyboardPanel;
 class LabDatabase;
 class LookupInput;
 class LookupPanel;
 class Messages;
 class PrintCommand;
-class PrintRoad;
 class QueueControls;
-class RecentRequests;
 class StationNotices;
 class StationTimers;
 class StationWindow;
@@ -51,20 +43,18 @@ public:
     StationActivity& activity() { return m_activity; }
     CurrentRequest& currentRequest() { return m_current; }
     ExamChecklistModel& checklist() { return m_checklist; }
-    RequestListModel& requestList() { return m_requests; }
-    PrintProgress& progress() { return m_progress; }
-    StationFaults& faults() { return m_faults; }
-    PrintLog& printLog() { return m_printLog; }
-    PrintedMarks& marks() { return m_marks; }
-    LabelPrinting& labelPrinting() { return m_labelPrinting; }
-    PrintRoad& printRoad() { return *m_road; }
-    AutoPrintCycle& autoPrintCycle() { return *m_cycle; }
+    StationCore& core() { return *m_core; }
+    RequestListModel& requestList() { return m_core->list; }
+    PrintProgress& progress() { return m_core->progress; }
+    PrintLog& printLog() { return m_core->log; }
+    PrintedMarks& marks() { return m_core->marks; }
+    LabelPrinting& labelPrinting() { return m_core->printing; }
     LookupPanel& lookup() { return *m_lookup; }
     LookupInput& lookupInput() { return *m_lookupInput; }
     PrintCommand& printCommand() { return *m_printCommand; }
     QueueControls& queue() { return *m_queue; }
     StationNotices& notices() { return *m_notices; }
-    QString printLogFolder() const { return m_printLog.folder(); }
+    QString printLogFolder() const { return m_core->log.folder(); }
 
     void onAutoPrintBoxClick();
     void onKeyboardClick();
@@ -82,18 +72,10 @@ private:
     StationActivity m_activity;
     CurrentRequest m_current;
     ExamChecklistModel m_checklist;
-    RequestListModel m_requests;
-    PrintProgress m_progress;
-    StationFaults m_faults;
-    PrintLog m_printLog;
-    PrintedMarks m_marks;
-    LabelPrinting m_labelPrinting;
     std::unique_ptr<StationWindow> m_window;
     std::unique_ptr<StationNotices> m_notices;
     std::unique_ptr<StationTimers> m_timers;
-    std::unique_ptr<PrintRoad> m_road;
-    std::unique_ptr<RecentRequests> m_recent;
-    std::unique_ptr<AutoPrintCycle> m_cycle;
+    std::unique_ptr<StationCore> m_core;
     std::unique_ptr<LookupPanel> m_lookup;
     std::unique_ptr<KeyboardPanel> m_keyboard;
     LookupInput* m_lookupInput = nullptr;   // owned by this object

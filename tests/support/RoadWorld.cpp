@@ -13,20 +13,13 @@
 RoadWorld::RoadWorld(const QString& f, const QString& lab)
     : folder(f)
     , labPath(lab.isEmpty() ? f + QStringLiteral("/lab.db") : lab)
-    , log(f + QStringLiteral("/PrintLog"))
-    , marks(list, log) {
+ {
     if (!connection.open({QStringLiteral("sqlite:") + labPath, {}, {}, {}}))
         qFatal("cannot open the test lab database: %s", qPrintable(connection.failureReason()));
-    QDir().mkpath(log.folder());
-    printing.setTemplatePath(folder + QStringLiteral("/LabBarcodeLabel.rpt"));
-    // As the station wires them.
-    faults.setCheck(StationFaults::Source::Database, [this] { connection.lab().checkWritable(); });
-    faults.setCheck(StationFaults::Source::PrintLog, [this] { log.checkWritable(); });
-    faults.setCheck(StationFaults::Source::Printer, [this] { printing.checkReady(); });
-    road = std::make_unique<PrintRoad>(connection.lab(), printing, log, progress, faults, activity);
-    recent = std::make_unique<RecentRequests>(connection.lab(), list, marks, progress, activity);
-    cycle = std::make_unique<AutoPrintCycle>(connection.lab(), *road, list, progress, faults,
-                                             activity, notices);
+    core = std::make_unique<StationCore>(connection.lab(), activity, notices,
+                                         folder + QStringLiteral("/PrintLog"));
+    QDir().mkpath(core->log.folder());
+    core->printing.setTemplatePath(folder + QStringLiteral("/LabBarcodeLabel.rpt"));
 }
 
 namespace {
@@ -74,12 +67,12 @@ PrintJobOutcome RoadWorld::printLoaded(const QString& rowDate,
     order.blankBarcode = [&](int entry) {
         blanks.append(order.key + QLatin1Char('/') + QString::number(entry));
     };
-    return road->print(order);
+    return core->road.print(order);
 }
 
 AutoPrintCycle::Summary RoadWorld::refreshAndPrint() {
-    recent->LoadRecentRequests();
-    return cycle->PrintPendingRequests(true);
+    core->recent.LoadRecentRequests();
+    return core->cycle.PrintPendingRequests(true);
 }
 
 void RoadWorld::sql(const QString& statement) const {
@@ -100,7 +93,7 @@ void RoadWorld::sql(const QString& statement) const {
 }
 
 void RoadWorld::breakLogFolder(bool broken) const {
-    const QString logFolder = log.folder();
+    const QString logFolder = core->log.folder();
     const QString aside = logFolder + QStringLiteral(".aside");
     if (broken && !QFileInfo::exists(aside)) {
         QDir().rename(logFolder, aside);

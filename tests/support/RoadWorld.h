@@ -2,18 +2,10 @@
 
 #include "app/DbConnection.h"
 #include "app/StationActivity.h"
-#include "labels/LabelPrinting.h"
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
-#include "queue/AutoPrintCycle.h"
 #include "queue/Notices.h"
-#include "queue/PrintLog.h"
-#include "queue/PrintProgress.h"
-#include "queue/PrintRoad.h"
-#include "queue/PrintedMarks.h"
-#include "queue/RecentRequests.h"
-#include "queue/RequestListModel.h"
-#include "queue/StationFaults.h"
+#include "queue/StationCore.h"
 
 #include <QString>
 #include <QStringList>
@@ -64,16 +56,8 @@ public:
     QString labPath;
     DbConnection connection;
     StationActivity activity;
-    PrintLog log;
-    LabelPrinting printing;
-    PrintProgress progress;
-    StationFaults faults;
-    RequestListModel list;
-    PrintedMarks marks;
     KeptNotices notices;
-    std::unique_ptr<PrintRoad> road;
-    std::unique_ptr<RecentRequests> recent;
-    std::unique_ptr<AutoPrintCycle> cycle;
+    std::unique_ptr<StationCore> core;
     CurrentRequest request;
     ExamChecklistModel entries;
     QStringList blanks; // "number/entry" of every blank barcode the road reported

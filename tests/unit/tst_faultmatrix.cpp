@@ -129,13 +129,13 @@ void FaultMatrixTest::faults() {
     world.writePdfTemplate();
     RoadWorld station(world.path(), labPath);
     station.setBusyTimeout(200);
-    station.recent->LoadRecentRequests();
+    station.core->recent.LoadRecentRequests();
     // Earlier entries of the day, so that the day file's last block is part full and a write
     // on a full disk is cut short.
     QList<PrintLog::Entry> earlier;
     for (int i = 0; i < 70; ++i)
-        earlier.append({QStringLiteral("EARLIER%1").arg(i), station.list.transDate(0)});
-    station.log.appendEntries(earlier);
+        earlier.append({QStringLiteral("EARLIER%1").arg(i), station.core->list.transDate(0)});
+    station.core->log.appendEntries(earlier);
 
     // Breaks or mends; false when the fault cannot be made at this moment.
     const auto breakIt = [&](bool broken) {
@@ -166,13 +166,13 @@ void FaultMatrixTest::faults() {
         watch.start(0);
     else
         broken = breakIt(true);
-    const AutoPrintCycle::Summary faulted = station.cycle->PrintPendingRequests(true);
+    const AutoPrintCycle::Summary faulted = station.core->cycle.PrintPendingRequests(true);
     watch.stop();
     QVERIFY(broken);
     QVERIFY2(!faulted.stationFault.isEmpty(), "the fault did not stop the run");
     // A second run while the fault lasts prints nothing.
     const int labelsAtFault = pdfCount(world.labelFolder());
-    station.cycle->PrintPendingRequests(true);
+    station.core->cycle.PrintPendingRequests(true);
     QCOMPARE(pdfCount(world.labelFolder()), labelsAtFault);
 
     const auto recordedBarcodes = [&] {
@@ -201,7 +201,7 @@ void FaultMatrixTest::faults() {
     }
 
     // Mended: the next run completes every request.
-    const AutoPrintCycle::Summary mended = station.cycle->PrintPendingRequests(true);
+    const AutoPrintCycle::Summary mended = station.core->cycle.PrintPendingRequests(true);
     QVERIFY2(mended.stationFault.isEmpty(), qPrintable(mended.stationFault));
     printed = scannedBarcodes(world.labelFolder());
     const QStringList recorded = recordedBarcodes();
@@ -213,7 +213,7 @@ void FaultMatrixTest::faults() {
         twice += int(printed.count(barcode)) - 1;
     }
     for (int r = 0; r < requests; ++r) {
-        QCOMPARE(station.list.state(r), RequestListModel::State::Printed);
+        QCOMPARE(station.core->list.state(r), RequestListModel::State::Printed);
         QVERIFY(logged.contains(QStringLiteral("R%1").arg(r)));
     }
     int torn = 0;

@@ -113,7 +113,7 @@ void PrintRoadTest::ticksAndCopies() {
         return copies;
     };
     order.blankBarcode = [&](int entry) { road.blanks.append(QString::number(entry)); };
-    const PrintJobOutcome outcome = road.road->print(order);
+    const PrintJobOutcome outcome = road.core->road.print(order);
 
     QCOMPARE(outcome.end, End::Complete);
     QCOMPARE(printed(), labels);
@@ -150,7 +150,7 @@ void PrintRoadTest::faultAtEntryTwo() {
     QFETCH(QStringList, labels);
     QFETCH(QStringList, records);
     RoadWorld& road = *m_road;
-    const QString templatePath = road.printing.templatePath();
+    const QString templatePath = road.core->printing.templatePath();
     if (fault == QLatin1String("barcode"))
         road.sql(QStringLiteral("UPDATE tbLabMaster SET Barcode = 'B3€0' WHERE Barcode = 'B1002'"));
     const auto breakAt = [&](int entry) {
@@ -194,7 +194,7 @@ void PrintRoadTest::faultAtEntryTwo() {
     recordedOnce.sort();
     QCOMPARE(recordedOnce, (QStringList{"B1001", "B1002", "B1003"}));
     QCOMPARE(logged(), QStringList(4, QStringLiteral("T100C"))); // the cycle's entry, then three
-    QCOMPARE(road.progress.size(), 0);
+    QCOMPARE(road.core->progress.size(), 0);
 }
 
 void PrintRoadTest::aDateThatIsNotADatePrintsNothing() {

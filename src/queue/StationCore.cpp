@@ -1,0 +1,16 @@
+#include "queue/StationCore.h"
+
+#include "app/LabDatabase.h"
+
+StationCore::StationCore(LabDatabase& lab, StationActivity& activity, Notices& notices,
+                         const QString& printLogFolder)
+    : log(printLogFolder)
+    , marks(list, log)
+    , road(lab, printing, log, progress, faults, activity)
+    , recent(lab, list, marks, progress, activity)
+    , cycle(lab, road, list, progress, faults, activity, notices) {
+    // The checks that must pass before printing resumes after a station fault.
+    faults.setCheck(StationFaults::Source::Database, [&lab] { lab.checkWritable(); });
+    faults.setCheck(StationFaults::Source::PrintLog, [this] { log.checkWritable(); });
+    faults.setCheck(StationFaults::Source::Printer, [this] { printing.checkReady(); });
+}

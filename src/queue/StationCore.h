@@ -1,0 +1,35 @@
+#pragma once
+
+#include "labels/LabelPrinting.h"
+#include "queue/AutoPrintCycle.h"
+#include "queue/PrintLog.h"
+#include "queue/PrintProgress.h"
+#include "queue/PrintRoad.h"
+#include "queue/PrintedMarks.h"
+#include "queue/RecentRequests.h"
+#include "queue/RequestListModel.h"
+#include "queue/StationFaults.h"
+
+class LabDatabase;
+class Notices;
+class StationActivity;
+
+// The station's rooms with no window, composed over one lab database: the recent request list
+// and its marks, the print log, label printing, the print road with its memory and station
+// faults, the refresh and the automatic cycle. The window shows and drives them; the tests and
+// the crash test's station run them bare.
+class StationCore {
+public:
+    StationCore(LabDatabase& lab, StationActivity& activity, Notices& notices,
+                const QString& printLogFolder = QString());
+
+    PrintLog log;
+    LabelPrinting printing;
+    PrintProgress progress;
+    StationFaults faults;
+    RequestListModel list;
+    PrintedMarks marks;
+    PrintRoad road;
+    RecentRequests recent;
+    AutoPrintCycle cycle;
+};
