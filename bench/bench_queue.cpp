@@ -103,8 +103,10 @@ int main(int argc, char* argv[]) {
 
     const Figures refresh = measure(
         10, [] {}, [&] { recent.onRefreshClick(); });
-    std::printf("Refresh adding %d requests, 100,000-line day log: median %.1f ms, worst %.1f ms\n",
-                grid.rows() - 1, refresh.median, refresh.worst);
+    std::printf("Refresh adding %d requests, 100,000-line day log: median %.1f ms, worst %.1f ms "
+                "(%.2f ms per request)\n",
+                grid.rows() - 1, refresh.median, refresh.worst,
+                refresh.median / std::max(1, grid.rows() - 1));
     if (grid.rows() - 1 != listed)
         std::printf("  (the list changed while measuring: %d rows, then %d)\n", listed,
                     grid.rows() - 1);

@@ -2,6 +2,8 @@
 
 #include "lookup/ExamChecklistModel.h"
 
+#include <QItemSelectionModel>
+
 CheckList::CheckList(QWidget* parent)
     : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -12,7 +14,11 @@ void CheckList::setChecklistModel(ExamChecklistModel* model) {
     if (m_model == model)
         return;
     m_model = model;
+    // The view makes a new selection model for every model it is given and keeps the old one;
+    // an automatic run switches models twice a request, so the old one goes.
+    QItemSelectionModel* old = selectionModel();
     setModel(model);
+    delete old;
 }
 
 int CheckList::entryCount() const {

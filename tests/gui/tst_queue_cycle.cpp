@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -198,7 +199,12 @@ void QueueCycleTest::runShowsEachRequestInAnIdleWindow() {
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, watch);
     watcher.start(0);
+    const auto selections = [this] {
+        return c().lstExams->findChildren<QItemSelectionModel*>().size();
+    };
+    const qsizetype selectionsBefore = selections();
     queue().onPrintNowClick();
+    QCOMPARE(selections(), selectionsBefore); // switching models leaves nothing behind
     shown.removeDuplicates();
     QCOMPARE(shown, (QStringList{"T300C/1", "T200C/2", "T100C/1"}));
     // Back to searching afterwards.
