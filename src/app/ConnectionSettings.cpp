@@ -2,11 +2,26 @@
 
 #include "app/SettingsStore.h"
 
+namespace {
+const QString application = QStringLiteral("ORVANT Current User");
+const QString section = QStringLiteral("Connection");
+} // namespace
+
 ConnectionSettings ReadConnectionSettings() {
-    const auto store =
-        SettingsStore::open(QStringLiteral("ORVANT Current User"), QStringLiteral("Connection"));
-    const auto value = [&store](const char* key) {
-        return store->value(QLatin1String(key), QString()).toString();
+    const auto value = [](const char* key) {
+        return SettingsStore::read(application, section, QLatin1String(key), QString());
     };
     return {value("Server"), value("Database"), value("User"), value("Password")};
+}
+
+QString connectionSettingsLocation() {
+    return SettingsStore::location(application, section);
+}
+
+QStringList connectionSettingsProblems() {
+    QStringList problems = SettingsStore::problems(application);
+    if (!SettingsStore::hasSection(application, section))
+        problems.prepend(QStringLiteral("No connection settings: nothing in ") +
+                         connectionSettingsLocation() + QLatin1Char('.'));
+    return problems;
 }

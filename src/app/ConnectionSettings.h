@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The four connection values, read once at start-up. The station never writes them.
 struct ConnectionSettings {
@@ -11,6 +12,11 @@ struct ConnectionSettings {
 };
 
 ConnectionSettings ReadConnectionSettings();
+// Where the connection settings are read from (registry key, or file and section), for messages.
+QString connectionSettingsLocation();
+// What is wrong with the stored settings, for the IT staff: the section missing, lines of the
+// settings file that cannot be read. Empty when nothing is wrong.
+QStringList connectionSettingsProblems();
 
 // A Server value of this form selects the embedded SQLite lab database at the path that follows.
 inline constexpr QLatin1StringView embeddedServerPrefix{"sqlite:"};

@@ -47,7 +47,6 @@ public:
     virtual void saveDate(const QString& requestNum, const QString& itemId,
                           const QString& sectionId, const QString& serverTime) = 0;
 
-
     virtual void beginTransaction() = 0;
     virtual void commitTransaction() = 0;
     virtual void rollbackTransaction() = 0;

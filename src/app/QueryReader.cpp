@@ -14,8 +14,7 @@ QString describe(const QSqlError& error) {
     return text.isEmpty() ? QStringLiteral("The database refused the statement.") : text;
 }
 
-QSqlQuery newQuery(const QSqlDatabase& database)
-{
+QSqlQuery newQuery(const QSqlDatabase& database) {
     if (!database.isOpen())
         throw Failure(QStringLiteral("The database connection is not open."));
     QSqlQuery query(database);

@@ -1,36 +1,107 @@
 #include "app/SettingsStore.h"
 
+#include "app/Failure.h"
+
+#ifdef Q_OS_WIN
+#include <QSettings>
+#else
+#include "app/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QStandardPaths>
+#endif
 
 namespace SettingsStore {
 
-std::unique_ptr<QSettings> open(const QString& application, const QString& section) {
 #ifdef Q_OS_WIN
-    auto settings = std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") % application %
-            QLatin1Char('\\') % section,
-        QSettings::NativeFormat);
-#else
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    auto settings = std::make_unique<QSettings>(folder % QStringLiteral("/quillon/") % application %
-                                                    QStringLiteral(".ini"),
-                                                QSettings::IniFormat);
-    settings->beginGroup(section);
-#endif
-    return settings;
+
+namespace {
+QString keyPath(const QString& application, const QString& section) {
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") %
+           application % QLatin1Char('\\') % section;
+}
+} // namespace
+
+QString location(const QString& application, const QString& section) {
+    return QStringLiteral("the registry key ") + keyPath(application, section);
+}
+
+bool hasSection(const QString& application, const QString& section) {
+    return !QSettings(keyPath(application, section), QSettings::NativeFormat).allKeys().isEmpty();
 }
 
 QString read(const QString& application, const QString& section, const QString& key,
              const QString& defaultValue) {
-    const auto settings = open(application, section);
-    return settings->value(key, defaultValue).toString();
+    return QSettings(keyPath(application, section), QSettings::NativeFormat)
+        .value(key, defaultValue)
+        .toString();
+}
+
+QStringList problems(const QString&) {
+    return {};
 }
 
 void write(const QString& application, const QString& section, const QString& key,
            const QString& value) {
-    const auto settings = open(application, section);
-    settings->setValue(key, value);
-    settings->sync();
+    QSettings settings(keyPath(application, section), QSettings::NativeFormat);
+    settings.setValue(key, value);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw Failure(QStringLiteral("The setting %1 cannot be stored in %2.")
+                          .arg(key, location(application, section)));
 }
+
+#else
+
+namespace {
+
+QString filePath(const QString& application) {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) %
+           QStringLiteral("/quillon/") % application % QStringLiteral(".ini");
+}
+
+QByteArray readFile(const QString& application) {
+    QFile file(filePath(application));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+QString location(const QString& application, const QString& section) {
+    return QStringLiteral("the section [%1] of %2").arg(section, filePath(application));
+}
+
+bool hasSection(const QString& application, const QString& section) {
+    return IniFile::parse(readFile(application)).hasSection(section);
+}
+
+QString read(const QString& application, const QString& section, const QString& key,
+             const QString& defaultValue) {
+    const QString value = IniFile::parse(readFile(application)).value(section, key);
+    return value.isNull() ? defaultValue : value;
+}
+
+QStringList problems(const QString& application) {
+    QStringList found;
+    const IniFile file = IniFile::parse(readFile(application));
+    for (const QString& problem : file.problems())
+        found.append(filePath(application) + QStringLiteral(", ") + problem);
+    return found;
+}
+
+void write(const QString& application, const QString& section, const QString& key,
+           const QString& value) {
+    const QString path = filePath(application);
+    const QByteArray bytes = IniFile::withValue(readFile(application), section, key, value);
+    QSaveFile file(path);
+    if (bytes.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()) ||
+        !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw Failure(QStringLiteral("The setting %1 cannot be stored in %2.")
+                          .arg(key, location(application, section)));
+}
+
+#endif
 
 } // namespace SettingsStore

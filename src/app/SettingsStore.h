@@ -1,19 +1,25 @@
 #pragma once
 
-#include <QSettings>
 #include <QString>
-#include <memory>
+#include <QStringList>
 
-// The per-user settings store, addressed by application and section.
+// The per-user settings store, addressed by application, section and key.
 // Windows: the registry key under which the classic per-user settings API keeps its values, so
 // values other programs stored there are read as they are. Elsewhere: one INI file per
 // application in the user's configuration folder ($XDG_CONFIG_HOME/quillon/<application>.ini),
-// one group per section.
+// one "[Section]" per section, read literally (IniFile): what a person writes there is what the
+// station reads.
 namespace SettingsStore {
 
-std::unique_ptr<QSettings> open(const QString& application, const QString& section);
+// Where the values of a section live, for messages: the registry key, or the file and section.
+QString location(const QString& application, const QString& section);
+// Whether the store has the section at all (the file exists and holds it, or the key exists).
+bool hasSection(const QString& application, const QString& section);
 QString read(const QString& application, const QString& section, const QString& key,
              const QString& defaultValue);
+// Lines of the application's file that cannot be read as settings, each with its place.
+QStringList problems(const QString& application);
+// Sets one value; other values and lines stay as they are. Throws Failure when it cannot.
 void write(const QString& application, const QString& section, const QString& key,
            const QString& value);
 

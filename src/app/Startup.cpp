@@ -8,9 +8,13 @@
 #include <QDebug>
 
 int Main(DbConnection& connection, Messages& messages) {
+    // The IT staff learn what is wrong with the settings on the standard error; the user sees
+    // one message.
+    for (const QString& problem : connectionSettingsProblems())
+        qWarning().noquote() << "quillon:" << problem;
     if (!OpenConnection(connection)) {
-        // The user sees one message; the cause goes to the standard error for the IT staff.
-        qWarning().noquote() << "quillon: database connection failed:"
+        qWarning().noquote() << "quillon: database connection failed (settings from"
+                             << connectionSettingsLocation() + QStringLiteral("):")
                              << connection.failureReason();
         messages.show(QStringLiteral("Unable to contact the database server."),
                       Messages::Icon::Warning);

@@ -69,8 +69,9 @@ bool Station::show() {
         load();
     } catch (const Failure& failure) {
         // Nothing of the window may run behind the message: no timer ticks into a station that
-        // never loaded.
+        // never loaded, no control takes input.
         m_timers->stopAll();
+        m_window->setEnabled(false);
         m_messages.show(failure.description(), Messages::Icon::Warning);
         exitStation();
         return false;

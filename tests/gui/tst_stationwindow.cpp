@@ -29,6 +29,7 @@ private Q_SLOTS:
     void gridRowsAreAddressedFromTheHeaderRow();
     void keyboardPanelKeysStandInTheirBlocks();
     void failedOpenWarnsAndOpensNoWindow();
+    void printLogFolderFailureEndsWithStatus3();
 };
 
 void StationWindowTest::resizeRuleCentresTheWorkingArea() {
@@ -179,3 +180,27 @@ void StationWindowTest::failedOpenWarnsAndOpensNoWindow() {
 
 QTEST_MAIN(StationWindowTest)
 #include "tst_stationwindow.moc"
+
+void StationWindowTest::printLogFolderFailureEndsWithStatus3() {
+    TestWorld world;
+    world.createLab();
+    world.storeEmbeddedSettings();
+    qputenv("windir", (world.path() + QStringLiteral("/no/such\\Windows")).toLocal8Bit());
+    DbConnection connection;
+    RecordingMessages messages;
+    // While the message is up, three (sped-up) timer intervals pass: nothing of the window runs.
+    bool timersRan = false;
+    messages.onShow = [&](const QString&) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            for (QTimer* timer : window->findChildren<QTimer*>()) {
+                timersRan = timersRan || timer->isActive();
+                timer->setInterval(10);
+            }
+        }
+        QTest::qWait(60);
+    };
+    QCOMPARE(Main(connection, messages), exitNoPrintLog);
+    QVERIFY(!timersRan);
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(messages.texts().first().contains(QStringLiteral("PrintLog")));
+}

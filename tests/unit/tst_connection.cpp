@@ -3,8 +3,10 @@
 #include "app/OdbcConnectionString.h"
 #include "app/SettingsStore.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QTest>
 
@@ -15,7 +17,8 @@ private Q_SLOTS:
     void escapesValues();
     void buildsTheStringInItsOrder();
     void choosesTheBestInstalledDriver();
-    void readsTheFourSettings();
+    void readsHandWrittenSettings_data();
+    void readsHandWrittenSettings();
     void embeddedOpenFailsWithoutCreatingAFile();
     void embeddedOpenRefusesAFileThatIsNotALabDatabase();
     void reopeningClosesFirst();
@@ -74,20 +77,86 @@ void ConnectionTest::choosesTheBestInstalledDriver() {
     QCOMPARE(chooseDriver({QStringLiteral("SQL Server")}), QStringLiteral("SQL Server"));
 }
 
-void ConnectionTest::readsTheFourSettings() {
+void ConnectionTest::readsHandWrittenSettings_data() {
+    QTest::addColumn<QByteArray>("file"); // empty: no file at all
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("problem"); // the start of the first problem, or empty
+    QTest::newRow("backslash and commas")
+        << QByteArray("[Connection]\nServer=labserver\\SQLEXPRESS\nUser=lab,station\n"
+                      "Password=se,cret\nDatabase=Laboratory\n")
+        << "labserver\\SQLEXPRESS"
+        << "lab,station"
+        << "se,cret"
+        << "";
+    QTest::newRow("= ; and quotes in a password, taken as written")
+        << QByteArray("[Connection]\nPassword=\"a=b;c\"\n") << ""
+        << ""
+        << "\"a=b;c\""
+        << "";
+    QTest::newRow("blanks, comments, letter case")
+        << QByteArray("; the station's\n\n[connection]\n# server\n  SERVER = srv  \n\n") << "srv"
+        << ""
+        << ""
+        << "";
+    QTest::newRow("byte-order mark and CR LF")
+        << QByteArray("\xEF\xBB\xBF[Connection]\r\nServer=sqlite:/data/a,b/lab.db\r\nUser=u\r\n")
+        << "sqlite:/data/a,b/lab.db"
+        << "u"
+        << ""
+        << "";
+    QTest::newRow("another section is not read")
+        << QByteArray("[Other]\nServer=x\n[Connection]\nUser=u\n") << ""
+        << "u"
+        << ""
+        << "";
+    QTest::newRow("a line that is no setting is named")
+        << QByteArray("[Connection]\nServer srv\nUser=u\n") << ""
+        << "u"
+        << ""
+        << "line 2: \"Server srv\"";
+    QTest::newRow("no settings at all") << QByteArray() << ""
+                                        << ""
+                                        << ""
+                                        << "No connection settings: nothing in the section "
+                                           "[Connection] of ";
+}
+
+void ConnectionTest::readsHandWrittenSettings() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, server);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, problem);
     TestWorld world;
-    QCOMPARE(ReadConnectionSettings().server, QString());
-    const QString app = QStringLiteral("ORVANT Current User");
-    const QString section = QStringLiteral("Connection");
-    world.storeSetting(app, section, QStringLiteral("Server"), QStringLiteral("srv"));
-    world.storeSetting(app, section, QStringLiteral("Database"), QStringLiteral("db"));
-    world.storeSetting(app, section, QStringLiteral("User"), QStringLiteral("u"));
-    world.storeSetting(app, section, QStringLiteral("Password"), QStringLiteral("p;w"));
+    const QString path = world.path() + QStringLiteral("/config/quillon/ORVANT Current User.ini");
+    if (!file.isEmpty()) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file);
+    }
     const ConnectionSettings s = ReadConnectionSettings();
-    QCOMPARE(s.server, QStringLiteral("srv"));
-    QCOMPARE(s.database, QStringLiteral("db"));
-    QCOMPARE(s.user, QStringLiteral("u"));
-    QCOMPARE(s.password, QStringLiteral("p;w"));
+    QCOMPARE(s.server, server);
+    QCOMPARE(s.user, user);
+    QCOMPARE(s.password, password);
+    const QStringList problems = connectionSettingsProblems();
+    QCOMPARE(problems.size(), problem.isEmpty() ? 0 : 1);
+    if (!problem.isEmpty())
+        QVERIFY2(problems.first().contains(problem), qPrintable(problems.first()));
+
+    // Storing a value changes its line only.
+    world.storeSetting(QStringLiteral("ORVANT Current User"), QStringLiteral("Connection"),
+                       QStringLiteral("Database"), QStringLiteral("db,2"));
+    QCOMPARE(ReadConnectionSettings().database, QStringLiteral("db,2"));
+    QCOMPARE(ReadConnectionSettings().password, password);
+    QFile stored(path);
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray after = stored.readAll();
+    QCOMPARE(after.count("\r\n") > 0, file.contains("\r\n"));
+    if (file.startsWith("; the"))
+        QVERIFY(after.startsWith("; the station's\n\n[connection]\n# server\n"));
 }
 
 void ConnectionTest::embeddedOpenFailsWithoutCreatingAFile() {
