@@ -11,7 +11,12 @@ ConnectionSettings ReadConnectionSettings() {
     const auto value = [](const char* key) {
         return SettingsStore::read(application, section, QLatin1String(key), QString());
     };
-    return {value("Server"), value("Database"), value("User"), value("Password")};
+    ConnectionSettings settings{value("Server"), value("Database"), value("User"),
+                                value("Password")};
+    const QString trust = value("TrustServerCertificate");
+    if (!trust.isEmpty())
+        settings.trustServerCertificate = trust;
+    return settings;
 }
 
 QString connectionSettingsLocation() {

@@ -9,6 +9,9 @@ struct ConnectionSettings {
     QString database;
     QString user;
     QString password;
+    // Optional key "TrustServerCertificate" (not one of the four): what ODBC Driver 18 is told;
+    // "yes" unless the store says otherwise, so a lab can turn certificate checking back on.
+    QString trustServerCertificate = QStringLiteral("yes");
 };
 
 ConnectionSettings ReadConnectionSettings();

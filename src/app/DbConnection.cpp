@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QUrl>
 
 DbConnection::~DbConnection() {
     close();
@@ -33,13 +34,15 @@ bool DbConnection::open(const ConnectionSettings& settings) {
 }
 
 void DbConnection::openEmbedded(const QString& path) {
-    // The SQLite driver would create an empty database for a path that does not exist.
+    // The SQLite driver would create an empty database for a path that does not exist: the file
+    // is opened as a URI in mode "rw", which never creates one, even if it goes in the meantime.
     const QFileInfo file(path);
     if (path.isEmpty() || !file.isFile())
         throw Failure(QStringLiteral("No lab database file at \"%1\".").arg(path));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QString(connectionName));
-    db.setDatabaseName(file.absoluteFilePath());
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setDatabaseName(QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                       QStringLiteral("?mode=rw"));
+    db.setConnectOptions(embeddedConnectOptions(5000));
     if (!db.open())
         throw Failure(db.lastError().text());
 }
@@ -75,6 +78,16 @@ LabDatabase& DbConnection::lab() {
     if (!m_lab)
         throw Failure(QStringLiteral("The database connection is not open."));
     return *m_lab;
+}
+
+QString embeddedConnectOptions(int busyTimeoutMs) {
+    return QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI").arg(busyTimeoutMs);
+}
+
+QString embeddedFilePath(const QString& databaseName) {
+    if (!databaseName.startsWith(QLatin1String("file:")))
+        return databaseName;
+    return QUrl(databaseName).toLocalFile();
 }
 
 bool OpenConnection(DbConnection& connection) {

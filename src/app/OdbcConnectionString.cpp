@@ -38,7 +38,8 @@ QString build(const ConnectionSettings& settings, const QString& driver) {
     if (driver.compare(QLatin1String("FreeTDS"), Qt::CaseInsensitive) == 0)
         text += QStringLiteral(";TDS_Version=7.4");
     else if (driver.startsWith(QLatin1String("ODBC Driver 18"), Qt::CaseInsensitive))
-        text += QStringLiteral(";TrustServerCertificate=yes");
+        text += QStringLiteral(";TrustServerCertificate=") +
+                escapeValue(settings.trustServerCertificate);
     return text;
 }
 

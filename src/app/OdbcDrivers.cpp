@@ -1,22 +1,32 @@
 #include "app/OdbcDrivers.h"
 
-#include <QSettings>
 #include <QString>
+#include <cstdint>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
 
 QStringList installedOdbcDrivers() {
-#ifdef Q_OS_WIN
-    QSettings drivers(
-        QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers"),
-        QSettings::NativeFormat);
-    return drivers.childKeys();
-#else
-    // unixODBC keeps its driver list in odbcinst.ini, in $ODBCSYSINI or /etc.
-    QString folder = qEnvironmentVariable("ODBCSYSINI");
-    if (folder.isEmpty())
-        folder = QStringLiteral("/etc");
-    QSettings drivers(folder + QStringLiteral("/odbcinst.ini"), QSettings::IniFormat);
-    QStringList names = drivers.childGroups();
-    names.removeAll(QStringLiteral("ODBC"));
+    // The driver manager's own list: system-wide and per-user drivers, and those of a driver
+    // file named by ODBCSYSINI or ODBCINSTINI, as every other ODBC program sees them.
+    SQLHENV environment = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
+        return {};
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
+                  reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(SQL_OV_ODBC3)), 0);
+    QStringList names;
+    SQLCHAR description[512];
+    SQLCHAR attributes[4096];
+    SQLSMALLINT descriptionLength = 0;
+    SQLSMALLINT attributesLength = 0;
+    for (SQLUSMALLINT direction = SQL_FETCH_FIRST; SQL_SUCCEEDED(
+             SQLDrivers(environment, direction, description, sizeof description, &descriptionLength,
+                        attributes, sizeof attributes, &attributesLength));
+         direction = SQL_FETCH_NEXT)
+        names.append(QString::fromLocal8Bit(reinterpret_cast<const char*>(description)));
+    SQLFreeHandle(SQL_HANDLE_ENV, environment);
     return names;
-#endif
 }

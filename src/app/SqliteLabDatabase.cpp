@@ -1,5 +1,6 @@
 #include "app/SqliteLabDatabase.h"
 
+#include "app/DbConnection.h"
 #include "app/Failure.h"
 #include "app/FileSync.h"
 #include "app/QueryReader.h"
@@ -126,7 +127,7 @@ Failure fileGone(const QString& path) {
 
 SqliteLabDatabase::SqliteLabDatabase(QString connectionName)
     : SqlLabDatabase(std::move(connectionName))
-    , m_path(database().databaseName())
+    , m_path(embeddedFilePath(database().databaseName()))
     , m_identity(fileIdentity(m_path)) {}
 
 QStringList SqliteLabDatabase::requiredTables() {
@@ -138,7 +139,7 @@ QStringList SqliteLabDatabase::requiredTables() {
 }
 
 void SqliteLabDatabase::checkSchema(const QSqlDatabase& database) {
-    const QString file = database.databaseName();
+    const QString file = embeddedFilePath(database.databaseName());
     QStringList present;
     try {
         QSqlQuery query = QueryReader::execText(

@@ -2,6 +2,7 @@
 
 #include "app/Failure.h"
 #include "app/LabStatements.h"
+#include "app/TextRules.h"
 
 #include <QCoreApplication>
 #include <QList>
@@ -69,7 +70,7 @@ QString BarcodeRecording::undoFailureMessage(const QString& barcodeText) const {
 
 BarcodeRecording saveBarcodes(LabDatabase& database, QString& barcodeText) {
     BarcodeRecording result;
-    if (barcodeText.trimmed().isEmpty()) {
+    if (isBlank(barcodeText)) {
         barcodeText = QString();
         result.outcome = BarcodeRecording::Outcome::Blank;
         return result;

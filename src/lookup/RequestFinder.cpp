@@ -3,6 +3,7 @@
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
 #include "app/StationActivity.h"
+#include "app/TextRules.h"
 #include "lookup/LookupKind.h"
 
 namespace {
@@ -14,7 +15,7 @@ constexpr int maxLabelRows = 32767;
 
 FoundRequest findRequest(LabDatabase& lab, const QString& number, StationActivity& activity) {
     FoundRequest found;
-    if (number.trimmed().isEmpty())
+    if (isBlank(number))
         return found;
     const RowSet rows = lab.getRequests(number, lookupKind(number));
     const int count = rows.rowCount();

@@ -4,6 +4,7 @@
 #include "station/Twips.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 
@@ -80,4 +81,12 @@ KeyboardPanel::KeyboardPanel(QWidget* parent)
     order << cmdKeys.at(27) << cmdKeys.at(26) << cmdNum;
     for (int i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));
+}
+
+void KeyboardPanel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

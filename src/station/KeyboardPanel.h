@@ -20,4 +20,8 @@ public:
     StationFrame* vkFrame2 = nullptr;
     QList<QPushButton*> cmdKeys; // by index: Q W E ... M, Backspace, Space
     QList<QPushButton*> cmdNum;  // by index: 7 8 9 4 5 6 1 2 3 0
+
+protected:
+    // Only the panel's own close box closes it; Escape does nothing.
+    void keyPressEvent(QKeyEvent* event) override;
 };

@@ -107,6 +107,9 @@ void LookupTest::blankNumberSendsNothing() {
     QCOMPARE(c().lstExams->entryCount(), 0);
     QVERIFY(c().txtNumber->hasFocus());
     QVERIFY(m_fixture->station().currentRequest().PatientName.isEmpty());
+    // Only spaces are blank: with a tab the (closed) database is asked, and its failure told.
+    lookUp(QStringLiteral(" \t "));
+    QCOMPARE(m_fixture->messages.shown.size(), 1);
 }
 
 void LookupTest::notFoundFromBothStates() {
@@ -404,6 +407,8 @@ void LookupTest::keyboardPanelChangesNothingAndResetsOnClose() {
         QVERIFY(panel);
         panel->cmdKeys.at(0)->click();
         panel->cmdNum.at(0)->click();
+        QTest::keyClick(panel, Qt::Key_Escape); // only the close box closes it
+        QVERIFY(panel->isVisible());
         seenWhileOpen = c().txtNumber->text();
         panel->close();
     });

@@ -12,8 +12,7 @@
 
 RoadWorld::RoadWorld(const QString& f, const QString& lab)
     : folder(f)
-    , labPath(lab.isEmpty() ? f + QStringLiteral("/lab.db") : lab)
- {
+    , labPath(lab.isEmpty() ? f + QStringLiteral("/lab.db") : lab) {
     if (!connection.open({QStringLiteral("sqlite:") + labPath, {}, {}, {}}))
         qFatal("cannot open the test lab database: %s", qPrintable(connection.failureReason()));
     core = std::make_unique<StationCore>(connection.lab(), activity, notices,
@@ -135,7 +134,7 @@ bool RoadWorld::holdLock(bool locked) {
 void RoadWorld::setBusyTimeout(int milliseconds) {
     QSqlDatabase db = QSqlDatabase::database(QString(DbConnection::connectionName), false);
     db.close();
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(milliseconds));
+    db.setConnectOptions(embeddedConnectOptions(milliseconds));
     if (!db.open())
         qFatal("cannot reopen the test lab database");
 }

@@ -1,6 +1,7 @@
 #include "StationTestSupport.h"
 #include "app/DbConnection.h"
 #include "app/OdbcConnectionString.h"
+#include "app/OdbcDrivers.h"
 #include "app/SettingsStore.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 class ConnectionTest : public QObject {
@@ -16,6 +18,7 @@ private Q_SLOTS:
     void escapesValues_data();
     void escapesValues();
     void buildsTheStringInItsOrder();
+    void listsTheDriversTheDriverManagerKnows();
     void choosesTheBestInstalledDriver();
     void readsHandWrittenSettings_data();
     void readsHandWrittenSettings();
@@ -61,6 +64,31 @@ void ConnectionTest::buildsTheStringInItsOrder() {
     QCOMPARE(OdbcConnectionString::build(s, QStringLiteral("FreeTDS")),
              QStringLiteral("DRIVER={FreeTDS};Server=LABSRV\\SQL;UID=station;Database=Laboratory;"
                             "PWD={se;cret}}};TDS_Version=7.4"));
+    // Driver 18 checks certificates only when told to; the store's optional key turns it on.
+    ConnectionSettings checked = s;
+    checked.trustServerCertificate = QStringLiteral("no");
+    QVERIFY(OdbcConnectionString::build(s, QStringLiteral("ODBC Driver 18 for SQL Server"))
+                .endsWith(QStringLiteral(";TrustServerCertificate=yes")));
+    QVERIFY(OdbcConnectionString::build(checked, QStringLiteral("ODBC Driver 18 for SQL Server"))
+                .endsWith(QStringLiteral(";TrustServerCertificate=no")));
+}
+
+void ConnectionTest::listsTheDriversTheDriverManagerKnows() {
+    // The system's drivers (FreeTDS, installed by the set-up) and a user's own, which a file
+    // read by hand missed. The driver manager reads its files once per process: this is the
+    // test's first use of it.
+    QTemporaryDir home;
+    QFile drivers(home.filePath(QStringLiteral(".odbcinst.ini")));
+    QVERIFY(drivers.open(QIODevice::WriteOnly));
+    drivers.write("[ODBC Driver 18 for SQL Server]\nDriver=/nowhere/libmsodbcsql-18.so\n");
+    drivers.close();
+    const QByteArray old = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    const QStringList found = installedOdbcDrivers();
+    qputenv("HOME", old);
+    QVERIFY2(found.contains(QStringLiteral("FreeTDS")) &&
+                 found.contains(QStringLiteral("ODBC Driver 18 for SQL Server")),
+             qPrintable(found.join(QLatin1Char(','))));
 }
 
 void ConnectionTest::choosesTheBestInstalledDriver() {

@@ -1,5 +1,6 @@
 // The SQLite dialect of the lab database over real reference database files, and the factory.
 
+#include "app/DbConnection.h"
 #include "app/Failure.h"
 #include "app/LabDatabaseFactory.h"
 #include "app/LabStatements.h"
@@ -412,7 +413,7 @@ private Q_SLOTS:
         // Another connection holds the file: refused once the station's busy time-out is over.
         QSqlDatabase station = QSqlDatabase::database(connectionName, false);
         station.close();
-        station.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=300"));
+        station.setConnectOptions(embeddedConnectOptions(300));
         QVERIFY(station.open());
         const QString lockerName = QStringLiteral("locker");
         {
