@@ -1,6 +1,8 @@
 #include "app/Startup.h"
 
 #include "app/DbConnection.h"
+#include "app/StationLog.h"
+#include "app/Version.h"
 #include "station/Messages.h"
 #include "station/Station.h"
 
@@ -10,18 +12,23 @@
 int Main(DbConnection& connection, Messages& messages) {
     // The IT staff learn what is wrong with the settings on the standard error; the user sees
     // one message.
+    qCInfo(lcStartup).noquote() << "quillon" << quillonVersion << "starting";
     for (const QString& problem : connectionSettingsProblems())
-        qWarning().noquote() << "quillon:" << problem;
+        qCWarning(lcStartup).noquote() << problem;
     if (!OpenConnection(connection)) {
-        qWarning().noquote() << "quillon: database connection failed (settings from"
-                             << connectionSettingsLocation() + QStringLiteral("):")
-                             << connection.failureReason();
+        qCWarning(lcStartup).noquote()
+            << "database connection failed (settings from"
+            << connectionSettingsLocation() + QStringLiteral("):") << connection.failureReason();
         messages.show(QStringLiteral("Unable to contact the database server."),
                       Messages::Icon::Warning);
         return exitNoDatabase;
     }
     Station station(connection.lab(), messages);
-    if (!station.show())
+    if (!station.show()) {
+        qCWarning(lcStartup) << "the print-log folder cannot be made; ending with status"
+                             << exitNoPrintLog;
         return exitNoPrintLog;
+    }
+    qCInfo(lcStartup).noquote() << "station ready; print log in" << station.printLogFolder();
     return QCoreApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "app/DbConnection.h"
 #include "app/Startup.h"
+#include "app/StationLog.h"
 #include "app/Version.h"
 #include "station/Messages.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QString::fromLatin1(quillonVersion));
+    StationLog::install(StationLog::defaultPath());
     DbConnection connection;
     MessageBoxMessages messages;
     return Main(connection, messages);

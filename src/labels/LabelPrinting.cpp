@@ -44,6 +44,7 @@ void LabelPrinting::presentReport(bool showGroupTree, const QString& caption, bo
         throw Failure(QStringLiteral("There is no label report to print."));
     if (directPrint) {
         m_activeReport->setEnableParameterPrompting(false);
+        m_lastPrinter = m_activeReport->labelTemplate().printer;
         m_activeReport->printOut(false);
         m_activeReport.reset();
         return;

@@ -48,6 +48,8 @@ public:
     void presentReport(bool showGroupTree, const QString& caption, bool directPrint);
 
     Report* activeReport() const { return m_activeReport.get(); }
+    // Where the last label went, as the template names it ("" the default printer).
+    const QString& lastPrinter() const { return m_lastPrinter; }
     void releaseActiveReport() { m_activeReport.reset(); }
 
     static QString reportTitle() { return QStringLiteral("Quillon"); }
@@ -56,5 +58,6 @@ public:
 private:
     QString m_templatePath;
     std::unique_ptr<Report> m_activeReport;
+    QString m_lastPrinter;
     Viewer m_viewer;
 };

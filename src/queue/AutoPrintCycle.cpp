@@ -3,6 +3,7 @@
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
 #include "app/StationActivity.h"
+#include "app/StationLog.h"
 #include "lookup/ExamChecklistModel.h"
 #include "lookup/RequestFinder.h"
 #include "queue/Notices.h"
@@ -32,6 +33,11 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
     ++m_run;
     m_endEarly = false;
     Summary summary;
+    qCInfo(lcQueue).noquote() << QStringLiteral("automatic run %1 (%2) over %3 rows")
+                                     .arg(m_run)
+                                     .arg(byTimer ? QStringLiteral("timer")
+                                                  : QStringLiteral("Print Now"))
+                                     .arg(m_list.rowCount());
     if (!m_faults.clearIfMended()) {
         summary.stationFault = m_faults.reason();
         summary.stopped = true;

@@ -3,6 +3,7 @@
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
 #include "app/StationActivity.h"
+#include "app/StationLog.h"
 #include "labels/BarcodeRecorder.h"
 #include "labels/CopiesText.h"
 #include "labels/LabelPrinting.h"
@@ -126,6 +127,14 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                 return stationFault(outcome, int(StationFaults::Source::Printer), reason);
             }
             outcome.labels += qMax<int>(0, *copies);
+            const QString& printer = m_printing.lastPrinter();
+            qCInfo(lcPrint).noquote()
+                << QStringLiteral("request %1: printed %2 of %3 [%4] on %5")
+                       .arg(order.key)
+                       .arg(*copies == 1 ? QStringLiteral("1 copy")
+                                         : QStringLiteral("%1 copies").arg(*copies))
+                       .arg(barcode, request.Instruments.value(k),
+                            printer.isEmpty() ? QStringLiteral("the default printer") : printer);
             stage = Stage::Printed;
             m_progress.setStage(order.key, label, stage);
             entries.setState(k, EntryState::Printed);
@@ -157,6 +166,8 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                 faults.append(refused);
                 continue;
             }
+            qCInfo(lcPrint).noquote()
+                << QStringLiteral("request %1: barcode %2 recorded").arg(order.key, barcode);
             m_progress.setStage(order.key, label, Stage::Recorded);
             m_progress.addLineOwed(order.key);
             outcome.done.append(barcode);
@@ -167,6 +178,8 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
     if (!faults.isEmpty()) {
         outcome.end = End::RequestFault;
         outcome.reason = faults.join(QLatin1Char('\n'));
+        qCWarning(lcPrint).noquote()
+            << QStringLiteral("request %1 not finished: %2").arg(order.key, outcome.reason);
         return outcome;
     }
     if (!logRequest(order, outcome))
@@ -194,5 +207,10 @@ bool PrintRoad::logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome)
         return false;
     }
     outcome.logged = !lines.isEmpty();
+    if (outcome.logged)
+        qCInfo(lcPrint).noquote() << QStringLiteral("request %1: %2 print-log lines appended to %3")
+                                         .arg(order.key)
+                                         .arg(lines.size())
+                                         .arg(m_log.dayFilePath(lines.last().transDate));
     return true;
 }

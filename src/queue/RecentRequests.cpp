@@ -4,10 +4,12 @@
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
 #include "app/StationActivity.h"
+#include "app/StationLog.h"
 #include "queue/PrintProgress.h"
 #include "queue/PrintedMarks.h"
 #include "queue/RequestListModel.h"
 
+#include <QScopeGuard>
 #include <QStringList>
 
 RecentRequests::RecentRequests(LabDatabase& lab, RequestListModel& list, PrintedMarks& marks,
@@ -20,6 +22,15 @@ RecentRequests::RecentRequests(LabDatabase& lab, RequestListModel& list, Printed
 
 void RecentRequests::LoadRecentRequests() {
     const StationActivity::Scope running(m_activity, StationActivity::Kind::Refresh);
+    const int rowsBefore = m_list.rowCount();
+    int pages = 1;
+    const auto logged = qScopeGuard([&] {
+        qCInfo(lcQueue).noquote() << QStringLiteral("refresh: %1 requests added (%2 pages); the "
+                                                    "list holds %3")
+                                         .arg(m_list.rowCount() - rowsBefore)
+                                         .arg(pages)
+                                         .arg(m_list.rowCount());
+    });
     RowSet page = m_lab.recentRequests();
     QDateTime before;
     // A full page that brought new requests may hide older ones that came in while nobody
@@ -33,6 +44,7 @@ void RecentRequests::LoadRecentRequests() {
         // Rows of the oldest second come again and are skipped as listed.
         before = oldest.addSecs(1);
         page = m_lab.olderRecentRequests(before);
+        ++pages;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "queue/StationFaults.h"
 
 #include "app/Failure.h"
+#include "app/StationLog.h"
 
 #include <QStringList>
 
@@ -9,6 +10,7 @@ void StationFaults::setCheck(Source source, Check check) {
 }
 
 void StationFaults::raise(Source source, const QString& reason) {
+    qCWarning(lcPrint).noquote() << "printing stopped by a station fault:" << reason;
     m_held.insert(source, reason);
 }
 
@@ -22,6 +24,7 @@ bool StationFaults::clearIfMended() {
         try {
             if (check)
                 check();
+            qCInfo(lcPrint).noquote() << "station fault mended; printing again:" << held.value();
             held = m_held.erase(held);
         } catch (const Failure& failure) {
             held.value() = failure.description();

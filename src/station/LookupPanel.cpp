@@ -2,6 +2,7 @@
 
 #include "app/Failure.h"
 #include "app/StationActivity.h"
+#include "app/StationLog.h"
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
 #include "station/CheckList.h"
@@ -29,8 +30,10 @@ LookupOutcome LookupPanel::LookupRequest() {
     try {
         return lookup();
     } catch (const Failure& failure) {
+        qCWarning(lcLookup).noquote() << "lookup failed:" << failure.description();
         m_messages.show(failure.description(), Messages::Icon::Warning);
     } catch (const std::exception& error) {
+        qCWarning(lcLookup).noquote() << "lookup failed:" << error.what();
         m_messages.show(QString::fromLocal8Bit(error.what()), Messages::Icon::Warning);
     }
     return LookupOutcome::Failed;

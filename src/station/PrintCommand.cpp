@@ -1,6 +1,7 @@
 #include "station/PrintCommand.h"
 
 #include "app/StationActivity.h"
+#include "app/StationLog.h"
 #include "lookup/CurrentRequest.h"
 #include "queue/PrintRoad.h"
 #include "queue/RequestListModel.h"
@@ -107,6 +108,7 @@ bool PrintCommand::run() {
                               "cannot be printed.")
                    .arg(outcome.reason, doneText(outcome));
     }
+    qCWarning(lcPrint).noquote() << "Print by hand stopped:" << text;
     m_messages.show(text, Messages::Icon::Warning);
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include "app/Failure.h"
 #include "app/StationActivity.h"
+#include "app/StationLog.h"
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
 #include "queue/Notices.h"
@@ -93,10 +94,12 @@ void QueueControls::refresh(bool emptyFirst, bool byTimer) {
     const QString text =
         QStringLiteral("The list of recent requests could not be refreshed:\n") + failure;
     // The guard is held while the message is up, so no second refresh stacks another on it.
-    if (byTimer)
+    if (byTimer) {
         m_notices.notice(text);
-    else
+    } else {
+        qCWarning(lcQueue).noquote() << text;
         m_messages.show(text, Messages::Icon::Warning);
+    }
 }
 
 bool QueueControls::listIsWalked() const {

@@ -1,6 +1,7 @@
 #include "station/StationNotices.h"
 
 #include "app/DateTimeText.h"
+#include "app/StationLog.h"
 
 #include <QDebug>
 #include <QLabel>
@@ -10,7 +11,7 @@ StationNotices::StationNotices(QLabel* statusLine)
 
 void StationNotices::notice(const QString& text) {
     const QString now = DateTimeText::now();
-    qInfo().noquote() << now << "quillon:" << text;
+    qCInfo(lcQueue).noquote() << text;
     if (m_recent.size() >= 100)
         m_recent.removeFirst();
     m_recent.append(text);

@@ -11,6 +11,7 @@ WORK=$(mktemp -d /tmp/quillon-e2e.XXXXXX)
 SHOTS="$BUILD_DIR/e2e-shots"
 mkdir -p "$SHOTS" "$WORK/config/quillon"
 export XDG_CONFIG_HOME="$WORK/config"
+export XDG_DATA_HOME="$WORK/data" # the station log: $XDG_DATA_HOME/Quillon/quillon.log
 export windir="$WORK\\Windows"
 export QT_QPA_PLATFORM=xcb
 export ASAN_OPTIONS=detect_leaks=0

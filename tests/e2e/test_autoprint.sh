@@ -78,6 +78,8 @@ lines=$(cat "$WORK"/PrintLog/*.txt | wc -l)
 ! grep -q -- "---POISON1" "$WORK"/PrintLog/*.txt || fail "the poison request was logged as printed"
 grep -q "Request POISON1 was not printed: .*B3€0" "$WORK/station.log" ||
   fail "the poison request's failure was not told on the standard error"
+grep -q "quillon.print info: request .*: printed 1 copy of " "$XDG_DATA_HOME/Quillon/quillon.log" ||
+  fail "the station log does not tell the print jobs"
 # Every label that came out scans back as one of the good requests' barcodes.
 scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort)
 [ "$scanned" = "$expected_barcodes" ] || fail "the labels scan back as [$scanned], expected [$expected_barcodes]"

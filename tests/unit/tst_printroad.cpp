@@ -1,10 +1,13 @@
 #include "RoadWorld.h"
 #include "StationTestSupport.h"
 #include "TestData.h"
+#include "app/StationLog.h"
 #include "labdb/LabDbBuilder.h"
 #include "lookup/RequestFinder.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace TestData;
@@ -24,6 +27,7 @@ private Q_SLOTS:
     void faultAtEntryTwo_data();
     void faultAtEntryTwo();
     void aDateThatIsNotADatePrintsNothing();
+    void theStationLogTellsWhatTheRoadDid();
 
 private:
     QStringList printed() const { return scannedBarcodes(m_world->labelFolder()); }
@@ -204,6 +208,39 @@ void PrintRoadTest::aDateThatIsNotADatePrintsNothing() {
     QVERIFY(outcome.reason.contains(QStringLiteral("someday")));
     QCOMPARE(pdfCount(m_world->labelFolder()), 0);
     QVERIFY(recorded().isEmpty());
+}
+
+void PrintRoadTest::theStationLogTellsWhatTheRoadDid() {
+    const QString path = m_world->path() + QStringLiteral("/data/quillon.log");
+    const auto read = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    StationLog::install(path, 64 * 1024, 2);
+    auto restore = qScopeGuard([] { StationLog::uninstall(); });
+    m_road->printRequest(QStringLiteral("T100C"), m_day);
+    m_road->sql(QStringLiteral("UPDATE tbLabMaster SET Barcode = 'B3€0' WHERE Barcode = 'B2001'"));
+    m_road->printRequest(QStringLiteral("200"), m_day);
+    const QString log = read(path);
+    for (const char* expected :
+         {" quillon.print info: request T100C: printed 1 copy of B1001 [HEMA] on pdf:",
+          " quillon.print info: request T100C: barcode B1003 recorded\n",
+          " quillon.print info: request T100C: 4 print-log lines appended to ",
+          " quillon.print warning: request 200 not finished: The labels of B3€0 cannot be "
+          "printed"})
+        QVERIFY2(log.contains(QString::fromUtf8(expected)), expected);
+
+    // Size-bounded: the file turns over, two old ones stay.
+    StationLog::uninstall();
+    StationLog::install(path, 2000, 2);
+    for (int i = 0; i < 200; ++i)
+        qCInfo(lcQueue) << "line" << i;
+    QVERIFY(QFileInfo(path + QStringLiteral(".2")).size() > 1000);
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral(".3")));
+    for (const QString& file :
+         QStringList{path, path + QStringLiteral(".1"), path + QStringLiteral(".2")})
+        QVERIFY(QFileInfo(file).size() <= 2000);
+    QVERIFY(read(path).endsWith(QStringLiteral(" quillon.queue info: line 199\n")));
 }
 
 QTEST_MAIN(PrintRoadTest)
