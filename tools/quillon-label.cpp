@@ -29,6 +29,7 @@
 #include <QSet>
 #include <QTextStream>
 #include <QtMath>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -373,11 +374,17 @@ int print(const QString& path, const QStringList& values) {
     }
 }
 
-// Headless where there is no display, so that the tool runs on a server.
-void chooseOffscreenWithoutDisplay() {
+// Off screen where there is no display, so that the tool runs on a server; and where the display
+// named cannot be opened (a closed remote session), since the tool never shows a window.
+void choosePlatform() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "wayland;offscreen");
+    else
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
 }
@@ -527,8 +534,14 @@ int run() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    chooseOffscreenWithoutDisplay();
-    QGuiApplication app(argc, argv);
+    // Help and the version need no platform, so they answer even where no display opens.
+    const bool answerOnly =
+        argc == 2 && (qstrcmp(argv[1], "--version") == 0 || qstrcmp(argv[1], "--help") == 0 ||
+                      qstrcmp(argv[1], "-h") == 0);
+    choosePlatform();
+    const std::unique_ptr<QCoreApplication> app =
+        answerOnly ? std::make_unique<QCoreApplication>(argc, argv)
+                   : std::make_unique<QGuiApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillon-label"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
     const int status = run();
