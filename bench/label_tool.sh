@@ -65,6 +65,8 @@ theirs() {
 for n in 1 1000 10000; do records "$n" >"$work/r$n.csv"; done
 
 printf 'quillon-label render vs glabels-3-batch, whole process, records of bench_labels (%s runs, median)\n' "$runs"
+printf 'load average at the start: %s (on %s cores; other work on the machine slows both alike)\n' \
+  "$(cut -d' ' -f1 /proc/loadavg)" "$(nproc)"
 printf '%-8s %12s %14s %10s   %12s %14s %10s   %9s\n' labels "ours ms" "ours ms/label" "ours MB" \
   "gLabels ms" "gLabels ms/lbl" "gLabels MB" "per label"
 for n in 1 1000 10000; do
