@@ -16,27 +16,58 @@ namespace {
 const QString defaultFamily = QStringLiteral("Arial");
 constexpr double tolerance = 0.001; // mm, for boxes that end exactly on the label's edge
 
-// Reads one JSON object of the template, naming the file and the item in every complaint.
+using Faults = std::vector<LabelTemplateFault>;
+
+QString wrongMessage(const QString& fileName, const LabelTemplateFault& fault) {
+    return QStringLiteral("The label template \"%1\" is wrong: %2%3.")
+        .arg(fileName, fault.place.isEmpty() ? QString() : fault.place + QStringLiteral(": "),
+             fault.what);
+}
+
+// Thrown past a fault that has been collected, to the end of the step that found it.
+struct Collected {};
+
+// Reads one JSON object of the template, naming the file and the item in every complaint. With
+// faults given, a complaint is collected and ends only the current step(), so that reading goes
+// on to the next setting; without, the first complaint throws Failure.
 class Reader {
 public:
-    Reader(QString fileName, QString context, QJsonObject object)
+    Reader(QString fileName, QString context, QJsonObject object, Faults* faults)
         : m_fileName(std::move(fileName))
         , m_context(std::move(context))
-        , m_object(std::move(object)) {}
+        , m_object(std::move(object))
+        , m_faults(faults) {}
 
     [[noreturn]] void fail(const QString& what) const {
-        throw Failure(QStringLiteral("The label template \"%1\" is wrong: %2%3.")
-                          .arg(m_fileName,
-                               m_context.isEmpty() ? QString() : m_context + QStringLiteral(": "),
-                               what));
+        LabelTemplateFault fault{m_context, what};
+        if (!m_faults)
+            throw Failure(wrongMessage(m_fileName, fault));
+        m_faults->push_back(std::move(fault));
+        throw Collected();
+    }
+
+    // Runs one step of reading; false when it found a fault.
+    template <typename Step> bool step(Step&& reading) const {
+        if (!m_faults) {
+            reading();
+            return true;
+        }
+        try {
+            reading();
+            return true;
+        } catch (const Collected&) {
+            return false;
+        }
     }
 
     void allowOnly(std::initializer_list<QLatin1String> keys) const {
         for (const QString& key : m_object.keys()) {
             if (key == QLatin1String("comment"))
                 continue;
-            if (std::find(keys.begin(), keys.end(), key) == keys.end())
-                fail(QStringLiteral("unknown setting \"%1\"").arg(key));
+            step([&] {
+                if (std::find(keys.begin(), keys.end(), key) == keys.end())
+                    fail(QStringLiteral("unknown setting \"%1\"").arg(key));
+            });
         }
     }
 
@@ -94,29 +125,35 @@ public:
 
     LabelFont font(const QString& family, double size) const {
         LabelFont f;
-        f.family = text(QLatin1String("font"), family);
-        if (f.family.trimmed().isEmpty())
-            fail(QStringLiteral("\"font\" must name a font family"));
-        f.size = number(QLatin1String("size"), size, 0, true);
-        f.bold = flag(QLatin1String("bold"), false);
+        step([&] {
+            f.family = text(QLatin1String("font"), family);
+            if (f.family.trimmed().isEmpty())
+                fail(QStringLiteral("\"font\" must name a font family"));
+        });
+        step([&] { f.size = number(QLatin1String("size"), size, 0, true); });
+        step([&] { f.bold = flag(QLatin1String("bold"), false); });
         return f;
     }
 
+    // label is invalid when the template's own size is at fault: nothing can reach beyond it.
     QRectF box(QSizeF label) const {
-        const double x = number(QLatin1String("x"), std::nullopt, 0, false);
-        const double y = number(QLatin1String("y"), std::nullopt, 0, false);
-        const double width = number(QLatin1String("width"), std::nullopt, 0, true);
-        const double height = number(QLatin1String("height"), std::nullopt, 0, true);
+        double x = 0, y = 0, width = 0, height = 0;
+        bool known = step([&] { x = number(QLatin1String("x"), std::nullopt, 0, false); });
+        known &= step([&] { y = number(QLatin1String("y"), std::nullopt, 0, false); });
+        known &= step([&] { width = number(QLatin1String("width"), std::nullopt, 0, true); });
+        known &= step([&] { height = number(QLatin1String("height"), std::nullopt, 0, true); });
         const QRectF r(x, y, width, height);
-        if (r.right() > label.width() + tolerance || r.bottom() > label.height() + tolerance)
+        if (known && label.isValid() &&
+            (r.right() > label.width() + tolerance || r.bottom() > label.height() + tolerance))
             fail(QStringLiteral("the box reaches beyond the %1 x %2 mm label")
                      .arg(label.width())
                      .arg(label.height()));
         return r;
     }
 
-    // The item's content: fixed "text", a parameter "field" or the report "title".
-    LabelContent content(const QStringList& fields, bool titleAllowed) const {
+    // The item's content: fixed "text", a parameter "field" or the report "title". fields is
+    // null when the template's list is at fault: no name can be checked against it.
+    LabelContent content(const QStringList* fields, bool titleAllowed) const {
         const int sources = int(has(QLatin1String("text"))) + int(has(QLatin1String("field"))) +
                             int(titleAllowed && has(QLatin1String("title")));
         const QString choices = titleAllowed ? QStringLiteral("\"text\", \"field\" or \"title\"")
@@ -130,11 +167,13 @@ public:
         } else if (has(QLatin1String("field"))) {
             c.source = LabelContent::Source::Field;
             const QString name = text(QLatin1String("field"), QString());
-            c.field = static_cast<int>(fields.indexOf(name));
+            if (!fields)
+                return c;
+            c.field = static_cast<int>(fields->indexOf(name));
             if (c.field < 0)
                 fail(
                     QStringLiteral("\"field\" names \"%1\", which is not among the \"fields\" (%2)")
-                        .arg(name, fields.join(QStringLiteral(", "))));
+                        .arg(name, fields->join(QStringLiteral(", "))));
         } else {
             if (!flag(QLatin1String("title"), false))
                 fail(QStringLiteral("\"title\" can only be true"));
@@ -147,59 +186,73 @@ private:
     QString m_fileName;
     QString m_context;
     QJsonObject m_object;
+    Faults* m_faults;
 };
 
-LabelText readText(const Reader& r, const LabelTemplate& t, const QString& family) {
+// What the items are read against: the label's size (invalid when at fault) and its fields.
+struct Frame {
+    QSizeF size;
+    const QStringList* fields; // null when the list is at fault
+    QString family;
+};
+
+LabelText readText(const Reader& r, const Frame& t) {
     r.allowOnly({QLatin1String("type"), QLatin1String("x"), QLatin1String("y"),
                  QLatin1String("width"), QLatin1String("height"), QLatin1String("text"),
                  QLatin1String("field"), QLatin1String("title"), QLatin1String("prefix"),
                  QLatin1String("font"), QLatin1String("size"), QLatin1String("bold"),
                  QLatin1String("align")});
     LabelText item;
-    item.content = r.content(t.fields, true);
-    item.prefix = r.text(QLatin1String("prefix"), QString());
-    item.font = r.font(family, 7);
-    item.align = r.align(LabelAlign::Left);
-    item.box = r.box(t.size);
+    r.step([&] { item.content = r.content(t.fields, true); });
+    r.step([&] { item.prefix = r.text(QLatin1String("prefix"), QString()); });
+    item.font = r.font(t.family, 7);
+    r.step([&] { item.align = r.align(LabelAlign::Left); });
+    r.step([&] { item.box = r.box(t.size); });
     return item;
 }
 
-LabelBarcode readBarcode(const Reader& r, const LabelTemplate& t, const QString& family) {
+LabelBarcode readBarcode(const Reader& r, const Frame& t) {
     r.allowOnly({QLatin1String("type"), QLatin1String("x"), QLatin1String("y"),
                  QLatin1String("width"), QLatin1String("height"), QLatin1String("text"),
                  QLatin1String("field"), QLatin1String("symbology"), QLatin1String("humanReadable"),
                  QLatin1String("quietZones"), QLatin1String("font"), QLatin1String("size"),
                  QLatin1String("bold"), QLatin1String("align")});
     LabelBarcode item;
-    item.content = r.content(t.fields, false);
-    const QString name = r.text(QLatin1String("symbology"), QStringLiteral("CODE128"));
-    item.symbology = BarcodeSymbol::symbologyByName(name);
-    if (item.symbology == 0)
-        r.fail(QStringLiteral("\"symbology\" \"%1\" is not a barcode kind the barcode library "
-                              "knows; use a name such as \"CODE128\", \"CODE39\" or \"DATAMATRIX\"")
-                   .arg(name));
-    if (!BarcodeSymbol::isDrawable(item.symbology))
-        r.fail(QStringLiteral("the symbology \"%1\" cannot be printed on labels").arg(name));
-    item.symbologyName = BarcodeSymbol::symbologyName(item.symbology);
-    item.humanReadable = r.flag(QLatin1String("humanReadable"), true);
-    item.quietZones = r.flag(QLatin1String("quietZones"), true);
-    item.font = r.font(family, 6);
-    item.align = r.align(LabelAlign::Center);
-    item.box = r.box(t.size);
+    r.step([&] { item.content = r.content(t.fields, false); });
+    r.step([&] {
+        const QString name = r.text(QLatin1String("symbology"), QStringLiteral("CODE128"));
+        item.symbology = BarcodeSymbol::symbologyByName(name);
+        if (item.symbology == 0)
+            r.fail(QStringLiteral(
+                       "\"symbology\" \"%1\" is not a barcode kind the barcode library knows; use "
+                       "a name such as \"CODE128\", \"CODE39\" or \"DATAMATRIX\"")
+                       .arg(name));
+        if (!BarcodeSymbol::isDrawable(item.symbology))
+            r.fail(QStringLiteral("the symbology \"%1\" cannot be printed on labels").arg(name));
+        item.symbologyName = BarcodeSymbol::symbologyName(item.symbology);
+    });
+    r.step([&] { item.humanReadable = r.flag(QLatin1String("humanReadable"), true); });
+    r.step([&] { item.quietZones = r.flag(QLatin1String("quietZones"), true); });
+    item.font = r.font(t.family, 6);
+    r.step([&] { item.align = r.align(LabelAlign::Center); });
+    r.step([&] { item.box = r.box(t.size); });
     return item;
 }
 
-LabelLine readLine(const Reader& r, const LabelTemplate& t) {
+LabelLine readLine(const Reader& r, const Frame& t) {
     r.allowOnly({QLatin1String("type"), QLatin1String("x1"), QLatin1String("y1"),
                  QLatin1String("x2"), QLatin1String("y2"), QLatin1String("thickness")});
     LabelLine line;
-    const double x1 = r.number(QLatin1String("x1"), std::nullopt, 0, false);
-    const double y1 = r.number(QLatin1String("y1"), std::nullopt, 0, false);
-    const double x2 = r.number(QLatin1String("x2"), std::nullopt, 0, false);
-    const double y2 = r.number(QLatin1String("y2"), std::nullopt, 0, false);
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    bool known = r.step([&] { x1 = r.number(QLatin1String("x1"), std::nullopt, 0, false); });
+    known &= r.step([&] { y1 = r.number(QLatin1String("y1"), std::nullopt, 0, false); });
+    known &= r.step([&] { x2 = r.number(QLatin1String("x2"), std::nullopt, 0, false); });
+    known &= r.step([&] { y2 = r.number(QLatin1String("y2"), std::nullopt, 0, false); });
     line.from = QPointF(x1, y1);
     line.to = QPointF(x2, y2);
-    line.thickness = r.number(QLatin1String("thickness"), 0.2, 0, true);
+    r.step([&] { line.thickness = r.number(QLatin1String("thickness"), 0.2, 0, true); });
+    if (!known || !t.size.isValid())
+        return line;
     for (const QPointF& p : {line.from, line.to}) {
         if (p.x() > t.size.width() + tolerance || p.y() > t.size.height() + tolerance)
             r.fail(QStringLiteral("the line reaches beyond the %1 x %2 mm label")
@@ -217,6 +270,95 @@ QString placeOf(const QByteArray& json, int offset) {
     return QStringLiteral("line %1, column %2").arg(line).arg(column);
 }
 
+// Reads the template; with faults given, collects every fault instead of throwing the first.
+LabelTemplate readTemplate(const QByteArray& json, const QString& fileName, const QString& folder,
+                           Faults* faults) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError) {
+        const QString place = placeOf(json, error.offset);
+        if (!faults)
+            throw Failure(QStringLiteral("The label template \"%1\" is wrong: %2 at %3.")
+                              .arg(fileName, error.errorString(), place));
+        faults->push_back({place, error.errorString()});
+        throw Collected();
+    }
+    const Reader top(fileName, QString(), document.object(), faults);
+    if (!document.isObject())
+        top.fail(QStringLiteral("the file must hold one object in braces { }"));
+    top.allowOnly({QLatin1String("version"), QLatin1String("width"), QLatin1String("height"),
+                   QLatin1String("printer"), QLatin1String("font"), QLatin1String("fields"),
+                   QLatin1String("items")});
+
+    LabelTemplate t;
+    t.fileName = fileName;
+    t.folder = folder;
+    top.step([&] {
+        if (top.has(QLatin1String("version")) && top.value(QLatin1String("version")).toInt() != 1)
+            top.fail(QStringLiteral("this station reads \"version\": 1 only"));
+    });
+    double width = 0, height = 0;
+    bool sized =
+        top.step([&] { width = top.number(QLatin1String("width"), std::nullopt, 0, true); });
+    sized &= top.step([&] { height = top.number(QLatin1String("height"), std::nullopt, 0, true); });
+    if (sized)
+        t.size = QSizeF(width, height);
+    top.step([&] {
+        t.printer = top.text(QLatin1String("printer"), QString());
+        if (t.printer.startsWith(QLatin1String("pdf:")) && t.printer.size() == 4)
+            top.fail(
+                QStringLiteral("\"printer\" \"pdf:\" must name a folder, as in \"pdf:labels\""));
+    });
+    QString family = defaultFamily;
+    top.step([&] { family = top.text(QLatin1String("font"), defaultFamily); });
+
+    const bool listed = top.step([&] {
+        const QJsonValue fields = top.value(QLatin1String("fields"));
+        if (!fields.isArray())
+            top.fail(QStringLiteral("\"fields\" must be a list of parameter field names in [ ]"));
+        QSet<QString> seen;
+        for (const QJsonValue& f : fields.toArray()) {
+            top.step([&] {
+                const QString name = f.toString();
+                if (!f.isString() || name.isEmpty())
+                    top.fail(
+                        QStringLiteral("every name in \"fields\" must be a text in double quotes"));
+                if (seen.contains(name))
+                    top.fail(
+                        QStringLiteral("the field \"%1\" is listed twice in \"fields\"").arg(name));
+                seen.insert(name);
+                t.fields.append(name);
+            });
+        }
+    });
+    const Frame frame{t.size, listed ? &t.fields : nullptr, family};
+
+    const QJsonValue items = top.value(QLatin1String("items"));
+    if (!items.isArray())
+        top.fail(QStringLiteral("\"items\" must be a list of items in [ ]"));
+    int number = 0;
+    for (const QJsonValue& v : items.toArray()) {
+        ++number;
+        const QString type = v.toObject().value(QLatin1String("type")).toString();
+        const Reader item(fileName, QStringLiteral("item %1 (%2)").arg(number).arg(type),
+                          v.toObject(), faults);
+        const Reader untyped(fileName, QStringLiteral("item %1").arg(number), {}, faults);
+        untyped.step([&] {
+            if (!v.isObject())
+                untyped.fail(QStringLiteral("each item must be an object in braces { }"));
+            if (type == QLatin1String("text"))
+                t.items.emplace_back(readText(item, frame));
+            else if (type == QLatin1String("barcode"))
+                t.items.emplace_back(readBarcode(item, frame));
+            else if (type == QLatin1String("line"))
+                t.items.emplace_back(readLine(item, frame));
+            else
+                untyped.fail(QStringLiteral("\"type\" must be \"text\", \"barcode\" or \"line\""));
+        });
+    }
+    return t;
+}
+
 } // namespace
 
 LabelTemplate LabelTemplate::load(const QString& path) {
@@ -231,66 +373,31 @@ LabelTemplate LabelTemplate::load(const QString& path) {
 
 LabelTemplate LabelTemplate::parse(const QByteArray& json, const QString& fileName,
                                    const QString& folder) {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw Failure(QStringLiteral("The label template \"%1\" is wrong: %2 at %3.")
-                          .arg(fileName, error.errorString(), placeOf(json, error.offset)));
-    const Reader top(fileName, QString(), document.object());
-    if (!document.isObject())
-        top.fail(QStringLiteral("the file must hold one object in braces { }"));
-    top.allowOnly({QLatin1String("version"), QLatin1String("width"), QLatin1String("height"),
-                   QLatin1String("printer"), QLatin1String("font"), QLatin1String("fields"),
-                   QLatin1String("items")});
+    return readTemplate(json, fileName, folder, nullptr);
+}
 
-    LabelTemplate t;
-    t.fileName = fileName;
-    t.folder = folder;
-    if (top.has(QLatin1String("version")) && top.value(QLatin1String("version")).toInt() != 1)
-        top.fail(QStringLiteral("this station reads \"version\": 1 only"));
-    const double width = top.number(QLatin1String("width"), std::nullopt, 0, true);
-    const double height = top.number(QLatin1String("height"), std::nullopt, 0, true);
-    t.size = QSizeF(width, height);
-    t.printer = top.text(QLatin1String("printer"), QString());
-    if (t.printer.startsWith(QLatin1String("pdf:")) && t.printer.size() == 4)
-        top.fail(QStringLiteral("\"printer\" \"pdf:\" must name a folder, as in \"pdf:labels\""));
-    const QString family = top.text(QLatin1String("font"), defaultFamily);
-
-    const QJsonValue fields = top.value(QLatin1String("fields"));
-    if (!fields.isArray())
-        top.fail(QStringLiteral("\"fields\" must be a list of parameter field names in [ ]"));
-    QSet<QString> seen;
-    for (const QJsonValue& f : fields.toArray()) {
-        const QString name = f.toString();
-        if (!f.isString() || name.isEmpty())
-            top.fail(QStringLiteral("every name in \"fields\" must be a text in double quotes"));
-        if (seen.contains(name))
-            top.fail(QStringLiteral("the field \"%1\" is listed twice in \"fields\"").arg(name));
-        seen.insert(name);
-        t.fields.append(name);
+LabelTemplateCheck LabelTemplate::check(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        LabelTemplateCheck result;
+        result.faults.push_back(
+            {QString(), QStringLiteral("cannot be read: %1").arg(file.errorString())});
+        return result;
     }
+    const QFileInfo info(path);
+    return checkText(file.readAll(), QDir::toNativeSeparators(info.absoluteFilePath()),
+                     info.absolutePath());
+}
 
-    const QJsonValue items = top.value(QLatin1String("items"));
-    if (!items.isArray())
-        top.fail(QStringLiteral("\"items\" must be a list of items in [ ]"));
-    int number = 0;
-    for (const QJsonValue& v : items.toArray()) {
-        ++number;
-        const QString type = v.toObject().value(QLatin1String("type")).toString();
-        const Reader item(fileName, QStringLiteral("item %1 (%2)").arg(number).arg(type),
-                          v.toObject());
-        if (!v.isObject())
-            Reader(fileName, QStringLiteral("item %1").arg(number), {})
-                .fail(QStringLiteral("each item must be an object in braces { }"));
-        if (type == QLatin1String("text"))
-            t.items.emplace_back(readText(item, t, family));
-        else if (type == QLatin1String("barcode"))
-            t.items.emplace_back(readBarcode(item, t, family));
-        else if (type == QLatin1String("line"))
-            t.items.emplace_back(readLine(item, t));
-        else
-            Reader(fileName, QStringLiteral("item %1").arg(number), {})
-                .fail(QStringLiteral("\"type\" must be \"text\", \"barcode\" or \"line\""));
+LabelTemplateCheck LabelTemplate::checkText(const QByteArray& json, const QString& fileName,
+                                            const QString& folder) {
+    LabelTemplateCheck result;
+    try {
+        LabelTemplate label = readTemplate(json, fileName, folder, &result.faults);
+        if (result.faults.empty())
+            result.label = std::move(label);
+    } catch (const Collected&) {
+        // the fault that ended the reading is collected
     }
-    return t;
+    return result;
 }

@@ -5,6 +5,7 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -55,6 +56,14 @@ struct LabelLine {
 
 using LabelItem = std::variant<LabelText, LabelBarcode, LabelLine>;
 
+// One fault of a template: where it is and what is wrong there.
+struct LabelTemplateFault {
+    QString place; // "item 3 (text)", "line 2, column 7" for a JSON fault; empty: the file itself
+    QString what;  // e.g. unknown setting "sise"
+};
+
+struct LabelTemplateCheck;
+
 class LabelTemplate {
 public:
     // Reads and checks a template file. Throws Failure naming the file, the item and the fault.
@@ -63,10 +72,22 @@ public:
     static LabelTemplate parse(const QByteArray& json, const QString& fileName,
                                const QString& folder);
 
+    // As load() and parse(), but every fault is collected rather than the first thrown, so that
+    // a template can be mended in one pass. A JSON fault stops the reading: nothing after it can
+    // be read. The first fault is the one load() and parse() throw.
+    static LabelTemplateCheck check(const QString& path);
+    static LabelTemplateCheck checkText(const QByteArray& json, const QString& fileName,
+                                        const QString& folder);
+
     QSizeF size;        // millimetres
     QString printer;    // "" system default, a printer name, or "pdf:<folder>"
     QStringList fields; // parameter field names, in the template's own order
     std::vector<LabelItem> items;
     QString folder; // the folder the template was read from
     QString fileName;
+};
+
+struct LabelTemplateCheck {
+    std::vector<LabelTemplateFault> faults; // in the order they were found
+    std::optional<LabelTemplate> label;     // the template, when there is no fault
 };
