@@ -4,6 +4,7 @@
 #include "LabDbBuilder.h"
 
 #include "app/Failure.h"
+#include "app/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,12 +16,14 @@
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillon-labdb"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(quillonVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Creates a reference laboratory database file.\n"
                        "demo <path>: the demo requests of the last six hours, dated from now."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("demo"));
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("the file to create"));
     const QCommandLineOption requestsOption(
