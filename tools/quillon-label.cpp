@@ -374,18 +374,11 @@ int print(const QString& path, const QStringList& values) {
     }
 }
 
-// Off screen where there is no display, so that the tool runs on a server; and where the display
-// named cannot be opened (a closed remote session), since the tool never shows a window.
+// Always off screen: the tool never shows a window, so it runs the same on a server, in a
+// closed remote session, or with a platform named in the environment that cannot start.
 void choosePlatform() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return;
-    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
-    else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "wayland;offscreen");
-    else
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
 }
 

@@ -212,7 +212,7 @@ private Q_SLOTS:
     // land in their fields; also with no display at all, or one that cannot be opened.
     void labelsScanBack_data() {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("display"); // "" as the tests run, "none", "dead"
+        QTest::addColumn<QString>("display"); // "" as the tests run, "none", "dead", "xcb"
         QTest::addColumn<QStringList>("barcodes");
         QTest::addColumn<QStringList>("texts");
         const QStringList sample{sampleBarcode};
@@ -227,6 +227,9 @@ private Q_SLOTS:
         QTest::newRow("sample pdf, display gone")
             << QStringList{"render", "{tpl}", "--sample", "-o", "out.pdf"} << "dead" << sample
             << sampleTexts;
+        QTest::newRow("sample png, a platform named that cannot start")
+            << QStringList{"render", "{tpl}", "--sample", "-o", "out.png"} << "xcb" << sample
+            << QStringList{};
         QTest::newRow("values with an escaped comma")
             << QStringList{"render",
                            "{tpl}",
@@ -278,6 +281,8 @@ private Q_SLOTS:
         }
         if (display == QLatin1String("dead"))
             environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":987"));
+        if (display == QLatin1String("xcb"))
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         const Outcome outcome = runTool(arguments, dir.path(), environment);
         QVERIFY2(outcome.status == 0, qPrintable(outcome.output));
 
