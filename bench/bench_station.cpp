@@ -3,9 +3,9 @@
 //  - the print-log lookup in a 100,000-line day file, and one durable append.
 #include "BenchStation.h"
 #include "labdb/LabDbBuilder.h"
-#include "station/LookupInput.h"
 #include "queue/PrintLog.h"
 #include "station/CheckList.h"
+#include "station/LookupInput.h"
 #include "station/Messages.h"
 #include "station/Station.h"
 #include "station/StationWindow.h"

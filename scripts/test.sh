@@ -5,6 +5,10 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
+# The code stands as .clang-format lays it out.
+if git rev-parse --git-dir >/dev/null 2>&1; then
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+fi
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
 ctest --preset asan -j2

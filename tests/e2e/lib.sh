@@ -14,7 +14,8 @@ export XDG_CONFIG_HOME="$WORK/config"
 export XDG_DATA_HOME="$WORK/data" # the station log: $XDG_DATA_HOME/Quillon/quillon.log
 export windir="$WORK\\Windows"
 export QT_QPA_PLATFORM=xcb
-export ASAN_OPTIONS=detect_leaks=0
+export ASAN_OPTIONS=detect_leaks=1
+export LSAN_OPTIONS="suppressions=$SOURCE_DIR/tests/lsan.supp:print_suppressions=0"
 XVFB_PID=""
 STATION_PID=""
 

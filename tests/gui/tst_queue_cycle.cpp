@@ -112,7 +112,8 @@ void QueueCycleTest::poisonRequestsFailVisiblyAndTheOthersPrint() {
     station().onAutoPrintTick();
 
     // Every good request printed; each poison row failed, with its reason, in its own colour.
-    QCOMPARE(scannedBarcodes(m_world->labelFolder()), (QStringList{"B300", "B260", "B201", "B202"}));
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()),
+             (QStringList{"B300", "B260", "B201", "B202"}));
     for (const int row : {0, 1, 3})
         QCOMPARE(list.state(row), RequestListModel::State::Printed);
     for (const int row : {2, 4, 5}) {
