@@ -14,6 +14,8 @@ constexpr char stx = '\x02';
 constexpr char etx = '\x03';
 
 QString seconds(int ms) {
+    if (ms == 1000)
+        return QStringLiteral("1 second");
     return ms % 1000 == 0 ? QStringLiteral("%1 seconds").arg(ms / 1000)
                           : QStringLiteral("%1 seconds").arg(ms / 1000.0, 0, 'f', 1);
 }
@@ -95,12 +97,9 @@ void ZplNetworkPrinter::fail(const QString& what) {
 }
 
 void ZplNetworkPrinter::socketFailed(const QString& doing) {
-    if (m_socket->error() == QAbstractSocket::SocketTimeoutError ||
-        m_socket->error() == QAbstractSocket::UnknownSocketError)
+    if (m_socket->error() == QAbstractSocket::SocketTimeoutError)
         fail(QStringLiteral("did not answer in time %1").arg(doing));
-    if (m_socket->error() == QAbstractSocket::RemoteHostClosedError)
-        fail(QStringLiteral("closed the connection %1").arg(doing));
-    fail(QStringLiteral("cannot be reached %1: %2").arg(doing, m_socket->errorString()));
+    fail(QStringLiteral("lost the connection %1: %2").arg(doing, m_socket->errorString()));
 }
 
 void ZplNetworkPrinter::connect() {
