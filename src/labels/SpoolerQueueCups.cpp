@@ -37,17 +37,25 @@ QByteArray printerUri(const QString& queue) {
 // A request about the queue, or about one of its jobs, for the attributes named.
 IppPtr ask(ipp_op_t operation, const QString& queue, int job,
            std::initializer_list<const char*> attributes) {
-    ipp_t* request = ippNewRequest(operation);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
-                 printerUri(queue).constData());
-    if (job > 0)
-        ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
+    const QByteArray uri = printerUri(queue);
     const std::vector<const char*> names(attributes);
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  int(names.size()), nullptr, names.data());
-    return IppPtr(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+    const auto request = [&] {
+        ipp_t* r = ippNewRequest(operation);
+        ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+        if (job > 0)
+            ippAddInteger(r, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job);
+        ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                     cupsUser());
+        ippAddStrings(r, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      int(names.size()), nullptr, names.data());
+        return r;
+    };
+    // A kept-alive connection the spooler has closed fails once; asked again, libcups connects
+    // anew. cupsDoRequest frees the request it is given.
+    IppPtr response(cupsDoRequest(CUPS_HTTP_DEFAULT, request(), "/"));
+    if (!response)
+        response.reset(cupsDoRequest(CUPS_HTTP_DEFAULT, request(), "/"));
+    return response;
 }
 
 QStringList keywords(ipp_t* response, const char* name) {

@@ -112,6 +112,8 @@ void ZplNetworkPrinter::connect() {
             fail(QStringLiteral("did not take the connection within %1").arg(seconds(connectMs)));
         fail(QStringLiteral("cannot be reached: %1").arg(m_socket->errorString()));
     }
+    // Status requests are a few bytes each: sent at once, not held back to fill a packet.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 ZplHostStatus ZplNetworkPrinter::askStatus(int waitMs) {

@@ -9,7 +9,18 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <chrono>
 #include <deque>
+
+namespace {
+
+qint64 steadyNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
 
 // The printer's state, shared by the test's thread and the printer's.
 class SimulatedPrinterWorker : public QObject {
@@ -80,6 +91,7 @@ private:
     }
 
     void accept(QTcpSocket* socket) {
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* connection = new Connection;
         QObject::connect(socket, &QTcpSocket::readyRead, this,
                          [this, socket, connection] { receive(socket, *connection); });
@@ -108,7 +120,7 @@ private:
                 if (dropAfter >= 0 && c.job.size() + take > dropAfter) {
                     c.job += c.pending.left(qMax<qint64>(0, dropAfter - c.job.size()));
                     c.dropped = true;
-                    lastByteAt = QDateTime::currentMSecsSinceEpoch();
+                    lastByteAt = steadyNow();
                     takeFormats(c);
                     lock.unlock(); // the abort ends the connection at once
                     socket->abort();
@@ -116,7 +128,7 @@ private:
                 }
                 c.job += c.pending.left(take);
                 c.pending.remove(0, take);
-                lastByteAt = QDateTime::currentMSecsSinceEpoch();
+                lastByteAt = steadyNow();
                 takeFormats(c);
             }
             if (status < 0)

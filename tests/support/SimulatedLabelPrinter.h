@@ -49,7 +49,8 @@ public:
     QList<QByteArray> jobs() const;
     // The formats printed (^XA ... ^XZ holding a field or a graphic), in the order printed.
     QList<QByteArray> labels() const;
-    // The moment (ms since the epoch) the last byte of any job came in; 0 before.
+    // The moment the last byte of any job came in, in nanoseconds of the steady clock
+    // (std::chrono::steady_clock); 0 before.
     qint64 lastByteAt() const;
     // Status requests answered.
     int statusAnswers() const;
