@@ -19,6 +19,22 @@ struct IppDeleter {
 };
 using IppPtr = std::unique_ptr<ipp_t, IppDeleter>;
 
+struct HttpCloser {
+    void operator()(http_t* http) const noexcept { httpClose(http); }
+};
+using Http = std::unique_ptr<http_t, HttpCloser>;
+
+// A connection of its own for each check and each job: one kept between labels may have been
+// closed by the spooler (idle, or restarted) in the meantime.
+Http connectToSpooler() {
+    Http http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000,
+                           nullptr));
+    if (!http)
+        throw Failure(QStringLiteral("The print spooler cannot be reached: %1.")
+                          .arg(QString::fromUtf8(cupsLastErrorString())));
+    return http;
+}
+
 [[noreturn]] void fail(const QString& queue, const QString& what) {
     throw Failure(QStringLiteral("The label printer queue \"%1\" %2.").arg(queue, what));
 }
@@ -35,7 +51,7 @@ QByteArray printerUri(const QString& queue) {
 }
 
 // A request about the queue, or about one of its jobs, for the attributes named.
-IppPtr ask(ipp_op_t operation, const QString& queue, int job,
+IppPtr ask(http_t* http, ipp_op_t operation, const QString& queue, int job,
            std::initializer_list<const char*> attributes) {
     const QByteArray uri = printerUri(queue);
     const std::vector<const char*> names(attributes);
@@ -50,11 +66,11 @@ IppPtr ask(ipp_op_t operation, const QString& queue, int job,
                       int(names.size()), nullptr, names.data());
         return r;
     };
-    // A kept-alive connection the spooler has closed fails once; asked again, libcups connects
-    // anew. cupsDoRequest frees the request it is given.
-    IppPtr response(cupsDoRequest(CUPS_HTTP_DEFAULT, request(), "/"));
+    // A connection the spooler has closed fails once; asked again, libcups connects anew.
+    // cupsDoRequest frees the request it is given.
+    IppPtr response(cupsDoRequest(http, request(), "/"));
     if (!response)
-        response.reset(cupsDoRequest(CUPS_HTTP_DEFAULT, request(), "/"));
+        response.reset(cupsDoRequest(http, request(), "/"));
     return response;
 }
 
@@ -105,18 +121,12 @@ QString withMessage(const QString& what, const QString& message) {
     return message.isEmpty() ? what : what + QStringLiteral(" (") + message + QLatin1Char(')');
 }
 
-void cancel(const QString& queue, int job) {
-    cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.toUtf8().constData(), job, 0);
+void cancel(http_t* http, const QString& queue, int job) {
+    cupsCancelJob2(http, queue.toUtf8().constData(), job, 0);
 }
 
-} // namespace
-
-bool SpoolerQueue::available() {
-    return true;
-}
-
-void SpoolerQueue::checkReady(const QString& queue) {
-    const IppPtr response = ask(IPP_OP_GET_PRINTER_ATTRIBUTES, queue, 0,
+void checkQueue(http_t* http, const QString& queue) {
+    const IppPtr response = ask(http, IPP_OP_GET_PRINTER_ATTRIBUTES, queue, 0,
                                 {"printer-state", "printer-state-reasons", "printer-state-message",
                                  "printer-is-accepting-jobs"});
     const ipp_status_t status = cupsLastError();
@@ -144,30 +154,39 @@ void SpoolerQueue::checkReady(const QString& queue) {
     }
 }
 
+} // namespace
+
+bool SpoolerQueue::available() {
+    return true;
+}
+
+void SpoolerQueue::checkReady(const QString& queue) {
+    checkQueue(connectToSpooler().get(), queue);
+}
+
 void SpoolerQueue::print(const QString& queue, const Document& document, int timeoutSeconds) {
-    checkReady(queue);
+    const Http connection = connectToSpooler();
+    http_t* http = connection.get();
+    checkQueue(http, queue);
     const QByteArray name = queue.toUtf8();
     cups_option_t* options = nullptr;
     int count = 0;
     for (const auto& [key, value] : document.options)
         count = cupsAddOption(key.constData(), value.constData(), count, &options);
-    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, name.constData(),
-                                  document.title.toUtf8().constData(), count, options);
+    const int job =
+        cupsCreateJob(http, name.constData(), document.title.toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0)
         fail(queue, QStringLiteral("refused the label: %1").arg(lastError()));
-    bool sent = cupsStartDocument(CUPS_HTTP_DEFAULT, name.constData(), job,
-                                  document.title.toUtf8().constData(), document.format.constData(),
-                                  1) == HTTP_STATUS_CONTINUE;
-    sent = sent && cupsWriteRequestData(CUPS_HTTP_DEFAULT, document.data.constData(),
+    bool sent = cupsStartDocument(http, name.constData(), job, document.title.toUtf8().constData(),
+                                  document.format.constData(), 1) == HTTP_STATUS_CONTINUE;
+    sent = sent && cupsWriteRequestData(http, document.data.constData(),
                                         std::size_t(document.data.size())) == HTTP_STATUS_CONTINUE;
     // The document is finished on every path, so the connection is ready for the next request.
-    sent =
-        cupsFinishDocument(CUPS_HTTP_DEFAULT, name.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE &&
-        sent;
+    sent = cupsFinishDocument(http, name.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE && sent;
     if (!sent) {
         const QString reason = lastError();
-        cancel(queue, job);
+        cancel(http, queue, job);
         fail(queue, QStringLiteral("did not take the label: %1").arg(reason));
     }
 
@@ -176,11 +195,11 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
     int pause = 5;
     for (;;) {
         const IppPtr response =
-            ask(IPP_OP_GET_JOB_ATTRIBUTES, queue, job,
+            ask(http, IPP_OP_GET_JOB_ATTRIBUTES, queue, job,
                 {"job-state", "job-state-reasons", "job-printer-state-message"});
         if (!response || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
             const QString reason = lastError();
-            cancel(queue, job);
+            cancel(http, queue, job);
             fail(queue, QStringLiteral("cannot tell what became of the label's job %1: %2")
                             .arg(job)
                             .arg(reason));
@@ -199,14 +218,14 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
                              message.isEmpty() ? reasons.join(QStringLiteral(", ")) : message));
         }
         if (state == IPP_JSTATE_STOPPED || reasons.contains(QLatin1String("printer-stopped"))) {
-            cancel(queue, job);
+            cancel(http, queue, job);
             fail(queue, withMessage(QStringLiteral("stopped before the label's job %1 was "
                                                    "printed; the job was cancelled")
                                         .arg(job),
                                     message));
         }
         if (deadline.hasExpired()) {
-            cancel(queue, job);
+            cancel(http, queue, job);
             fail(queue, QStringLiteral("did not print the label's job %1 within %2 seconds; the "
                                        "job was cancelled")
                             .arg(job)

@@ -82,15 +82,29 @@ private Q_SLOTS:
                  (QList<QStringList>{{"2401150042"}, {"2401150042"}}));
     }
 
-    // A stopped queue refuses the label before any job is made.
-    void stoppedQueueRefuses() {
-        labeltest::run(QStringLiteral("cupsdisable"), {QStringLiteral("LabelRaw")});
+    // A queue that is stopped or takes no jobs refuses the label before any job is made.
+    void refusingQueue_data() {
+        QTest::addColumn<QString>("breaks");
+        QTest::addColumn<QString>("mends");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("stopped") << "cupsdisable"
+                                 << "cupsenable"
+                                 << "is stopped";
+        QTest::newRow("rejecting jobs") << "cupsreject"
+                                        << "cupsaccept"
+                                        << "does not accept jobs";
+    }
+    void refusingQueue() {
+        QFETCH(QString, breaks);
+        QFETCH(QString, mends);
+        QFETCH(QString, message);
+        labeltest::run(breaks, {QStringLiteral("LabelRaw")});
         LabelPrinting printing;
         printing.setTemplatePath(writeTemplate(QStringLiteral("zpl:queue:LabelRaw")));
-        const QString message = QStringLiteral("The label printer queue \"LabelRaw\" is stopped");
-        expectFailure([&] { printing.checkReady(); }, message);
-        expectFailure([&] { print(printing, QStringLiteral("2401150042"), 1); }, message);
-        labeltest::run(QStringLiteral("cupsenable"), {QStringLiteral("LabelRaw")});
+        const QString expected = QStringLiteral("The label printer queue \"LabelRaw\" ") + message;
+        expectFailure([&] { printing.checkReady(); }, expected);
+        expectFailure([&] { print(printing, QStringLiteral("2401150042"), 1); }, expected);
+        labeltest::run(mends, {QStringLiteral("LabelRaw")});
         QCOMPARE(openJobs(QStringLiteral("LabelRaw")), QString());
         QVERIFY(m_printer->jobs().isEmpty());
         printing.checkReady();

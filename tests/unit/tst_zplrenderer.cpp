@@ -4,6 +4,7 @@
 #include "ZplCheck.h"
 #include "app/Failure.h"
 #include "labels/BarcodeSymbol.h"
+#include "labels/LabelPrinting.h"
 #include "labels/LabelTemplate.h"
 #include "labels/PrintJob.h"
 #include "labels/ZplRenderer.h"
@@ -11,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -187,6 +189,41 @@ private Q_SLOTS:
         if (const QString missing = ZplCheck::missing(); !missing.isEmpty())
             QSKIP(qPrintable(missing));
         QCOMPARE(ZplCheck::scan({zpl}, label.size, dpi), QList<QStringList>{{barcode}});
+    }
+
+    // A ZPL folder gets each label as a whole file of its own, nothing else.
+    void zplFolder() {
+        QTemporaryDir dir;
+        QFile rpt(dir.filePath(QStringLiteral("LabBarcodeLabel.rpt")));
+        QVERIFY(rpt.open(QIODevice::WriteOnly));
+        const LabelTemplate label = shipped("\"printer\": \"zpl:file:out\",");
+        QFile source(QCoreApplication::applicationDirPath() +
+                     QStringLiteral("/LabBarcodeLabel.rpt"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        rpt.write(source.readAll().replace("\"printer\": \"\"", "\"printer\": \"zpl:file:out\""));
+        rpt.close();
+        LabelPrinting printing;
+        printing.setTemplatePath(rpt.fileName());
+        printing.checkReady();
+        printing.printBarcodeLabel(QStringLiteral("2401150001"), QStringLiteral("ANA"), {}, {}, {},
+                                   {}, QStringLiteral("/"), 2);
+        const QDir out(dir.filePath(QStringLiteral("out")));
+        const QStringList files = out.entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(files.size(), 2);
+        for (const QString& name : files) {
+            QVERIFY2(name.startsWith(QLatin1String("label-")) &&
+                         name.endsWith(QLatin1String(".zpl")),
+                     qPrintable(name));
+            QFile zpl(out.filePath(name));
+            QVERIFY(zpl.open(QIODevice::ReadOnly));
+            QCOMPARE(zpl.readAll(), render(label, {QStringLiteral("2401150001"),
+                                                   QStringLiteral("ANA"),
+                                                   {},
+                                                   {},
+                                                   {},
+                                                   {},
+                                                   QStringLiteral("/")}));
+        }
     }
 
     void printerForms_data() {
