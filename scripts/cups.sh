@@ -4,6 +4,9 @@
 #   cups.sh start    start cupsd (unless it already runs) and set up LabelPDF; idempotent
 #   cups.sh stop     stop the cupsd that "start" started (found by its PID file)
 #   cups.sh outdir   print the folder where LabelPDF writes the current user's jobs
+#   cups.sh zpl PORT point two queues at a network ZPL printer on 127.0.0.1:PORT: "LabelZPL" with
+#                    the stock ZPL label driver (PDF through the raster filters), "LabelRaw" a raw
+#                    queue; a job that fails is aborted rather than stopping the queue
 set -euo pipefail
 
 pidfile="${QUILLON_CUPSD_PIDFILE:-/tmp/quillon-cupsd.pid}"
@@ -56,6 +59,18 @@ start() {
   mkdir -p "$(outdir)"
 }
 
+zpl() {
+  local port=${1:?usage: cups.sh zpl PORT}
+  # lpadmin warns that drivers and raw queues are deprecated; show its output only when it fails.
+  quietly lpadmin -p LabelZPL -v "socket://127.0.0.1:$port" -m drv:///sample.drv/zebra.ppd \
+    -o printer-error-policy=abort-job
+  quietly lpadmin -p LabelRaw -v "socket://127.0.0.1:$port" -m raw -o printer-error-policy=abort-job
+  for queue in LabelZPL LabelRaw; do
+    cupsenable "$queue"
+    cupsaccept "$queue"
+  done
+}
+
 stop() {
   if [[ -s "$pidfile" ]]; then
     local pid
@@ -75,8 +90,9 @@ case "${1:-}" in
   start) start ;;
   stop) stop ;;
   outdir) outdir ;;
+  zpl) zpl "${2:-}" ;;
   *)
-    echo "usage: $0 start|stop|outdir" >&2
+    echo "usage: $0 start|stop|outdir|zpl PORT" >&2
     exit 2
     ;;
 esac

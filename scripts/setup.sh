@@ -11,7 +11,14 @@ packages=(
   cups cups-client printer-driver-cups-pdf
   xvfb xdotool x11-utils imagemagick zbar-tools poppler-utils sqlite3 time
   fonts-liberation2 fonts-crosextra-carlito fonts-wine fontconfig
+  # ZPL label printers: libcups to submit spooler jobs and follow them to their end; the sample
+  # drivers (the stock ZPL driver, drv:///sample.drv/zebra.ppd) and the raster filters behind it.
+  libcups2-dev cups-common cups-filters
 )
+# The tests read ZPL labels back with a renderer that runs under Node: Debian's nodejs and npm,
+# unless a Node is installed already (another Node package would conflict with Debian's npm).
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,4 +38,13 @@ src="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/station-fonts.conf"
 if ! cmp -s "$src" "$conf" 2>/dev/null; then
   install -m 0644 "$src" "$conf"
   fc-cache -f >/dev/null 2>&1 || true
+fi
+
+# The tests' ZPL renderer, pinned by tests/zpl/package-lock.json; installed again only when the
+# lock changes.
+zpl="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/zpl"
+if ! cmp -s "$zpl/package-lock.json" "$zpl/node_modules/.quillon-lock" 2>/dev/null; then
+  echo "setup: installing the tests' ZPL renderer (npm ci in tests/zpl)"
+  (cd "$zpl" && npm ci --silent --no-audit --no-fund >/dev/null)
+  cp "$zpl/package-lock.json" "$zpl/node_modules/.quillon-lock"
 fi

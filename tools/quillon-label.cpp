@@ -179,6 +179,15 @@ QString destinationText(const LabelDestination& destination) {
     case LabelDestination::Kind::PdfFolder:
         return QStringLiteral("PDF files in \"%1\"")
             .arg(QDir::toNativeSeparators(destination.target()));
+    case LabelDestination::Kind::ZplNetwork:
+        return QStringLiteral("the ZPL printer at %1:%2")
+            .arg(destination.target())
+            .arg(destination.port());
+    case LabelDestination::Kind::ZplQueue:
+        return QStringLiteral("the raw spooler queue \"%1\"").arg(destination.target());
+    case LabelDestination::Kind::ZplFolder:
+        return QStringLiteral("ZPL files in \"%1\"")
+            .arg(QDir::toNativeSeparators(destination.target()));
     }
     return QString();
 }

@@ -25,18 +25,6 @@ struct Dots {
     }
 };
 
-QString contentText(const LabelContent& content, const QStringList& values, const QString& title) {
-    switch (content.source) {
-    case LabelContent::Source::Fixed:
-        return content.text;
-    case LabelContent::Source::Field:
-        return content.field < values.size() ? values.at(content.field) : QString();
-    case LabelContent::Source::Title:
-        return title;
-    }
-    return QString();
-}
-
 Qt::Alignment horizontal(LabelAlign align) {
     switch (align) {
     case LabelAlign::Left:
@@ -80,12 +68,6 @@ void drawText(QPainter& painter, const LabelText& item, const QString& value, co
     if (text.isEmpty())
         return;
     drawTextLine(painter, makeFont(item.font), dots.box(item.box), horizontal(item.align), text);
-}
-
-// A barcode's text is the request's when it is one of the values handed over; a fixed text, or
-// a field the station gives no value, is the template's, and no later label would get past it.
-bool textFromRequest(const LabelContent& content, const QStringList& values) {
-    return content.source == LabelContent::Source::Field && content.field < values.size();
 }
 
 // zint blames the text it is given; when that text is the template's, so is the fault.
@@ -195,10 +177,10 @@ void LabelRenderer::render(QPainter& painter, const LabelTemplate& label, const 
     painter.setPen(Qt::black);
     for (const LabelItem& item : label.items) {
         if (const auto* text = std::get_if<LabelText>(&item))
-            drawText(painter, *text, contentText(text->content, values, title), dots);
+            drawText(painter, *text, text->content.resolve(values, title), dots);
         else if (const auto* barcode = std::get_if<LabelBarcode>(&item))
-            drawBarcode(painter, *barcode, contentText(barcode->content, values, title),
-                        textFromRequest(barcode->content, values), dots);
+            drawBarcode(painter, *barcode, barcode->content.resolve(values, title),
+                        barcode->content.fromRequest(values), dots);
         else if (const auto* line = std::get_if<LabelLine>(&item))
             drawLine(painter, *line, dots);
         painter.setPen(Qt::black);

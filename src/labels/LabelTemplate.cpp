@@ -9,7 +9,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
+#include <QUrl>
+#include <cmath>
 
 namespace {
 
@@ -262,6 +265,59 @@ LabelLine readLine(const Reader& r, const Frame& t) {
     return line;
 }
 
+// A "zpl:" printer is one of the three forms; anything else after "zpl:" is a typing fault that
+// would otherwise go looking for a printer of that name.
+void checkPrinter(const Reader& r, const QString& printer) {
+    if (!printer.startsWith(QLatin1String("zpl:")))
+        return;
+    const QString rest = printer.mid(4);
+    bool valid = false;
+    if (rest.startsWith(QLatin1String("tcp://"))) {
+        const QUrl url(rest);
+        valid = url.isValid() && !url.host().isEmpty() && url.path().isEmpty() &&
+                url.userInfo().isEmpty() && !url.hasQuery() && !url.hasFragment() &&
+                (url.port() == -1 || url.port() > 0);
+    } else if (rest.startsWith(QLatin1String("queue:"))) {
+        valid = rest.size() > 6;
+    } else if (rest.startsWith(QLatin1String("file:"))) {
+        valid = rest.size() > 5;
+    }
+    if (!valid)
+        r.fail(QStringLiteral("\"printer\" \"%1\" must be \"zpl:tcp://<host>[:<port>]\", "
+                              "\"zpl:queue:<queue name>\" or \"zpl:file:<folder>\"")
+                   .arg(printer));
+}
+
+void readPrinterSettings(const Reader& r, LabelTemplate& t) {
+    const double dpi = r.number(QLatin1String("dpi"), 203, 0, true);
+    if (dpi != 203 && dpi != 300 && dpi != 600)
+        r.fail(QStringLiteral("\"dpi\" must be 203, 300 or 600"));
+    t.dpi = int(dpi);
+    const auto whole = [&r](QLatin1String key, int low, int high) -> std::optional<int> {
+        if (!r.has(key))
+            return std::nullopt;
+        const double n = r.number(key, std::nullopt, low, false);
+        if (n > high || n != std::floor(n))
+            r.fail(QStringLiteral("\"%1\" must be a whole number from %2 to %3")
+                       .arg(key)
+                       .arg(low)
+                       .arg(high));
+        return int(n);
+    };
+    t.darkness = whole(QLatin1String("darkness"), 0, 30);
+    t.speed = whole(QLatin1String("speed"), 1, 14);
+    t.timeout = whole(QLatin1String("timeout"), 1, 600).value_or(30);
+    t.printerFont = r.text(QLatin1String("printerFont"), QString());
+    static const QRegularExpression fontName(QStringLiteral("^[A-Z]:[A-Za-z0-9_.-]{1,16}$"));
+    if (!t.printerFont.isEmpty() && !fontName.match(t.printerFont).hasMatch())
+        r.fail(QStringLiteral("\"printerFont\" must name a font stored on the printer, such as "
+                              "\"E:TT0003M_.TTF\""));
+    const QString status = r.text(QLatin1String("status"), QStringLiteral("on"));
+    if (status != QLatin1String("on") && status != QLatin1String("off"))
+        r.fail(QStringLiteral("\"status\" must be \"on\" or \"off\""));
+    t.printerStatus = status == QLatin1String("on");
+}
+
 // "line 3, column 7" for a character offset into the file.
 QString placeOf(const QByteArray& json, int offset) {
     const QByteArray before = json.left(offset);
@@ -288,7 +344,9 @@ LabelTemplate readTemplate(const QByteArray& json, const QString& fileName, cons
         top.fail(QStringLiteral("the file must hold one object in braces { }"));
     top.allowOnly({QLatin1String("version"), QLatin1String("width"), QLatin1String("height"),
                    QLatin1String("printer"), QLatin1String("font"), QLatin1String("fields"),
-                   QLatin1String("items")});
+                   QLatin1String("items"), QLatin1String("dpi"), QLatin1String("darkness"),
+                   QLatin1String("speed"), QLatin1String("printerFont"), QLatin1String("status"),
+                   QLatin1String("timeout")});
 
     LabelTemplate t;
     t.fileName = fileName;
@@ -308,7 +366,9 @@ LabelTemplate readTemplate(const QByteArray& json, const QString& fileName, cons
         if (t.printer.startsWith(QLatin1String("pdf:")) && t.printer.size() == 4)
             top.fail(
                 QStringLiteral("\"printer\" \"pdf:\" must name a folder, as in \"pdf:labels\""));
+        checkPrinter(top, t.printer);
     });
+    top.step([&] { readPrinterSettings(top, t); });
     QString family = defaultFamily;
     top.step([&] { family = top.text(QLatin1String("font"), defaultFamily); });
 
@@ -360,6 +420,18 @@ LabelTemplate readTemplate(const QByteArray& json, const QString& fileName, cons
 }
 
 } // namespace
+
+QString LabelContent::resolve(const QStringList& values, const QString& title) const {
+    switch (source) {
+    case Source::Fixed:
+        return text;
+    case Source::Field:
+        return field < values.size() ? values.at(field) : QString();
+    case Source::Title:
+        return title;
+    }
+    return QString();
+}
 
 LabelTemplate LabelTemplate::load(const QString& path) {
     QFile file(path);

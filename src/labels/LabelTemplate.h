@@ -27,6 +27,15 @@ struct LabelContent {
     Source source = Source::Fixed;
     QString text;   // the fixed text
     int field = -1; // index into LabelTemplate::fields for Source::Field
+
+    // What is printed: the fixed text, the field's value (empty when the station gives it none)
+    // or the title.
+    QString resolve(const QStringList& values, const QString& title) const;
+    // The text is one of the values handed over, so a fault of it is the request's; a fixed text,
+    // or a field the station gives no value, is the template's, and no later label gets past it.
+    bool fromRequest(const QStringList& values) const {
+        return source == Source::Field && field < values.size();
+    }
 };
 
 struct LabelText {
@@ -80,10 +89,21 @@ public:
                                         const QString& folder);
 
     QSizeF size;        // millimetres
-    QString printer;    // "" system default, a printer name, or "pdf:<folder>"
+    QString printer;    // "" system default, a printer name, "pdf:<folder>" or "zpl:..."
     QStringList fields; // parameter field names, in the template's own order
     std::vector<LabelItem> items;
     QString folder; // the folder the template was read from
+
+    // For ZPL printers: the printer's resolution, its darkness (0 to 30) and speed (inches a
+    // second) when the template sets them, a font stored on the printer that replaces its
+    // resident font 0, and whether a network printer is asked for its status.
+    int dpi = 203;
+    std::optional<int> darkness;
+    std::optional<int> speed;
+    QString printerFont;
+    bool printerStatus = true;
+    // Seconds a printer or a spooler queue has to confirm a label.
+    int timeout = 30;
     QString fileName;
 };
 

@@ -3,17 +3,23 @@
 #include "app/Failure.h"
 #include "labels/LabelRenderer.h"
 #include "labels/LabelTemplate.h"
+#include "labels/SpoolerQueue.h"
+#include "labels/ZplNetworkPrinter.h"
+#include "labels/ZplRenderer.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
+#include <QUrl>
 #include <QUuid>
 #include <QtMath>
 
@@ -60,13 +66,14 @@ QString asideName(const QString& folder) {
 
 // Gives a complete label file a label name no other file has. QFile::rename never replaces an
 // existing file, so a clash, even with another station's label, only moves on to the next name.
-QString moveToNewLabelName(const QString& aside, const QString& folder) {
+QString moveToNewLabelName(const QString& aside, const QString& folder,
+                           const QString& extension = QStringLiteral(".pdf")) {
     const QString stem = QStringLiteral("label-") + QDateTime::currentDateTime().toString(
                                                         QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     QFile file(aside);
     for (int n = 1; n <= 10000; ++n) {
         const QString name = QDir(folder).filePath(
-            n == 1 ? stem + QStringLiteral(".pdf") : QStringLiteral("%1-%2.pdf").arg(stem).arg(n));
+            n == 1 ? stem + extension : QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(extension));
         if (file.rename(name))
             return name;
         if (!QFileInfo::exists(name))
@@ -87,13 +94,44 @@ LabelDestination LabelDestination::fromTemplate(const LabelTemplate& label) {
     }
     if (printer.isEmpty())
         return defaultPrinter();
-    return LabelDestination::printer(printer);
+    if (!printer.startsWith(QLatin1String("zpl:")))
+        return LabelDestination::printer(printer);
+    // The template has checked the zpl: forms.
+    const QString rest = printer.mid(4);
+    LabelDestination zpl(Kind::ZplNetwork, QString());
+    if (rest.startsWith(QLatin1String("queue:"))) {
+        zpl = LabelDestination(Kind::ZplQueue, rest.mid(6));
+    } else if (rest.startsWith(QLatin1String("file:"))) {
+        zpl = LabelDestination(Kind::ZplFolder,
+                               QDir::cleanPath(QDir(label.folder).absoluteFilePath(rest.mid(5))));
+    } else {
+        const QUrl url(rest);
+        zpl.m_target = url.host();
+        zpl.m_port = quint16(url.port(ZplNetworkPrinter::defaultPort));
+    }
+    zpl.m_askStatus = label.printerStatus;
+    zpl.m_timeout = label.timeout;
+    return zpl;
 }
 
 void LabelDestination::checkReady() const {
-    if (m_kind != Kind::PdfFolder) {
-        installedPrinter(*this);
+    switch (m_kind) {
+    case Kind::DefaultPrinter:
+    case Kind::Printer: {
+        const QPrinterInfo info = installedPrinter(*this);
+        if (SpoolerQueue::available())
+            SpoolerQueue::checkReady(info.printerName());
         return;
+    }
+    case Kind::ZplQueue:
+        SpoolerQueue::checkReady(m_target);
+        return;
+    case Kind::ZplNetwork:
+        ZplNetworkPrinter(m_target, m_port, m_askStatus, m_timeout).checkReady();
+        return;
+    case Kind::PdfFolder:
+    case Kind::ZplFolder:
+        break;
     }
     makeFolder(m_target);
     // The folder takes a new file as printing makes one: hidden, never "*.pdf", removed at once.
@@ -119,11 +157,53 @@ void PrintJob::paint(QPainter& painter) const {
     LabelRenderer::render(painter, *m_label, m_values, m_title);
 }
 
+QByteArray PrintJob::zpl() const {
+    return ZplRenderer::render(*m_label, m_values, m_title);
+}
+
 QString PrintJob::print() const {
-    if (m_destination.kind() == LabelDestination::Kind::PdfFolder)
+    using Kind = LabelDestination::Kind;
+    switch (m_destination.kind()) {
+    case Kind::PdfFolder:
         return printToPdfFolder();
+    case Kind::ZplFolder:
+        return printToZplFolder();
+    case Kind::ZplNetwork: {
+        // Drawn first: a label that cannot be drawn never reaches the printer.
+        const QByteArray label = zpl();
+        ZplNetworkPrinter(m_destination.target(), m_destination.port(), m_destination.m_askStatus,
+                          m_destination.m_timeout)
+            .print(label);
+        return QString();
+    }
+    case Kind::ZplQueue: {
+        const QByteArray label = zpl();
+        SpoolerQueue::print(m_destination.target(),
+                            {label,
+                             QByteArrayLiteral("application/vnd.cups-raw"),
+                             m_title.isEmpty() ? QStringLiteral("Label") : m_title,
+                             {}},
+                            m_destination.m_timeout);
+        return QString();
+    }
+    case Kind::DefaultPrinter:
+    case Kind::Printer:
+        break;
+    }
     printToPrinter();
     return QString();
+}
+
+QString PrintJob::printToZplFolder() const {
+    const QByteArray label = zpl();
+    const QString& folder = m_destination.target();
+    makeFolder(folder);
+    QSaveFile file(asideName(folder));
+    if (!file.open(QIODevice::WriteOnly))
+        folderUnwritable(folder, file.errorString());
+    if (file.write(label) != label.size() || !file.commit())
+        folderUnwritable(folder, file.errorString());
+    return moveToNewLabelName(file.fileName(), folder, QStringLiteral(".zpl"));
 }
 
 QString PrintJob::printToPdfFolder() const {
@@ -171,6 +251,10 @@ void PrintJob::printToPrinter() const {
     // The spooler prints whatever a begun job holds, even after an abort: a label that cannot
     // be drawn (its barcode cannot be encoded or does not fit) must fail before the job begins.
     rehearse(printer.resolution());
+    if (SpoolerQueue::available()) {
+        printThroughSpooler(info.printerName(), printer.resolution());
+        return;
+    }
     QPainter painter;
     if (!painter.begin(&printer))
         throw Failure(
@@ -185,4 +269,31 @@ void PrintJob::printToPrinter() const {
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         throw Failure(QStringLiteral("The label printer \"%1\" did not accept the label.")
                           .arg(info.printerName()));
+}
+
+void PrintJob::printThroughSpooler(const QString& queue, int dpi) const {
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pdf);
+        writer.setResolution(dpi);
+        writer.setTitle(m_title);
+        writer.setCreator(QStringLiteral("Quillon"));
+        LabelRenderer::preparePage(writer, *m_label);
+        QPainter painter;
+        if (!painter.begin(&writer))
+            throw Failure(QStringLiteral("The label printer \"%1\" cannot print.").arg(queue));
+        paint(painter);
+        painter.end();
+    }
+    // The label's own page size, as a QPrinter job names it, so the spooler neither scales nor
+    // moves the label.
+    const QPageSize page(m_label->size, QPageSize::Millimeter, QStringLiteral("Label"),
+                         QPageSize::ExactMatch);
+    SpoolerQueue::print(queue,
+                        {pdf.data(),
+                         QByteArrayLiteral("application/pdf"),
+                         m_title.isEmpty() ? QStringLiteral("Label") : m_title,
+                         {{QByteArrayLiteral("media"), page.key().toUtf8()}}},
+                        m_destination.m_timeout);
 }

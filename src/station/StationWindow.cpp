@@ -91,7 +91,7 @@ void StationWindow::buildControls() {
 
     c.Grid1 =
         place(new RequestGrid(c.fraMain), designFont("Arial", 9), t.rect(120, 840, 12135, 3375));
-    c.Grid1->setStyleSheet(QStringLiteral("QTableWidget{gridline-color:rgb(192,192,192);"
+    c.Grid1->setStyleSheet(QStringLiteral("QTableView{gridline-color:rgb(192,192,192);"
                                           "background-color:white;}"));
 
     c.Label3 = new QLabel(QStringLiteral("Legend: Printed"), c.fraMain);
@@ -166,7 +166,7 @@ void StationWindow::buildControls() {
 
     c.lstExams = new CheckList(c.fraExams);
     c.lstExams->setFont(designFont("Arial", 14.25, true));
-    c.lstExams->setStyleSheet(QStringLiteral("QListWidget{color:rgb(128,128,128);"
+    c.lstExams->setStyleSheet(QStringLiteral("QListView{color:rgb(128,128,128);"
                                              "border:1px solid rgb(192,192,192);}"));
     c.lstExams->setGeometry(t.rect(480, 840, 5415, 2850));
 
