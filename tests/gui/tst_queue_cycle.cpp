@@ -112,7 +112,8 @@ void QueueCycleTest::poisonRequestsFailVisiblyAndTheOthersPrint() {
     station().onAutoPrintTick();
 
     // Every good request printed; each poison row failed, with its reason, in its own colour.
-    QCOMPARE(scannedBarcodes(m_world->labelFolder()), (QStringList{"B300", "B260", "B201", "B202"}));
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()),
+             (QStringList{"B300", "B260", "B201", "B202"}));
     for (const int row : {0, 1, 3})
         QCOMPARE(list.state(row), RequestListModel::State::Printed);
     for (const int row : {2, 4, 5}) {
@@ -145,6 +146,14 @@ void QueueCycleTest::poisonRequestsFailVisiblyAndTheOthersPrint() {
     QCOMPARE(grid().cellText(3, RequestListModel::Printed), QStringLiteral("Failed"));
     station().onAutoPrintTick();
     QCOMPARE(pdfs(), 5);
+
+    // Weeks of requests that never print fill no memory: the one left alone longest goes first.
+    PrintProgress& progress = station().progress();
+    for (int i = 0; i < PrintProgress::maxRequests; ++i)
+        progress.noteFailure(QStringLiteral("X%1").arg(i), QStringLiteral("fails"), 1);
+    QCOMPARE(progress.size(), PrintProgress::maxRequests);
+    QVERIFY(!progress.hasFailed(QStringLiteral("T250C")) &&
+            progress.hasFailed(QStringLiteral("X0")));
 }
 
 void QueueCycleTest::aStationFaultStopsTheRunUntilMended() {
