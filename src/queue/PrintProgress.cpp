@@ -6,8 +6,22 @@ PrintProgress::Stage PrintProgress::stage(const QString& key, const QString& lab
                                         : request->labels.value(label, Stage::Pending);
 }
 
+PrintProgress::Request& PrintProgress::touch(const QString& key) {
+    if (!m_requests.contains(key) && m_requests.size() >= maxRequests) {
+        auto oldest = m_requests.begin();
+        for (auto it = m_requests.begin(); it != m_requests.end(); ++it) {
+            if (it->touched < oldest->touched)
+                oldest = it;
+        }
+        m_requests.erase(oldest);
+    }
+    Request& request = m_requests[key];
+    request.touched = ++m_writes;
+    return request;
+}
+
 void PrintProgress::setStage(const QString& key, const QString& label, Stage stage) {
-    m_requests[key].labels.insert(label, stage);
+    touch(key).labels.insert(label, stage);
 }
 
 int PrintProgress::linesOwed(const QString& key) const {
@@ -16,11 +30,11 @@ int PrintProgress::linesOwed(const QString& key) const {
 }
 
 void PrintProgress::addLineOwed(const QString& key) {
-    ++m_requests[key].linesOwed;
+    ++touch(key).linesOwed;
 }
 
 void PrintProgress::noteFailure(const QString& key, const QString& reason, qint64 run) {
-    Request& request = m_requests[key];
+    Request& request = touch(key);
     request.failure = reason;
     ++request.failures;
     const qint64 gap = request.failures > 6

@@ -9,7 +9,9 @@
 // how many labels of the request carried the same barcode before it.
 //
 // The memory lasts as long as the station runs. After a crash or a restart a request that was
-// not finished is printed again whole: a duplicate label, never a missing one.
+// not finished is printed again whole: a duplicate label, never a missing one. A station runs
+// for weeks and a request that keeps failing is never finished, so the memory holds at most
+// maxRequests requests: past that, the one left alone longest is forgotten, with the same effect.
 class PrintProgress {
 public:
     enum class Stage { Pending, Printed, Recorded };
@@ -20,6 +22,7 @@ public:
         int failures = 0;      // attempts in a row that ended with a fault of the request
         QString failure;       // why the last attempt failed
         qint64 retryAtRun = 0; // the first automatic run that tries it again
+        qint64 touched = 0;    // when it was last written, in writes since the station started
     };
 
     Stage stage(const QString& key, const QString& label) const;
@@ -40,7 +43,12 @@ public:
     int size() const { return static_cast<int>(m_requests.size()); }
 
     static constexpr qint64 maxRetryGap = 60;
+    static constexpr int maxRequests = 500;
 
 private:
+    // The request's memory, made if new (forgetting the longest untouched one past the bound).
+    Request& touch(const QString& key);
+
     QHash<QString, Request> m_requests;
+    qint64 m_writes = 0;
 };

@@ -34,6 +34,21 @@ void setColours(QWidget* w, const QColor& text, const QColor& back) {
     w->setStyleSheet(QStringLiteral("color:%1;background-color:%2;").arg(rgb(text), rgb(back)));
 }
 
+// A button's background as a style sheet would give it, but through the palette. A style sheet
+// recolours a copy of the palette at every paint of the button, and the style caches a picture of
+// the button under each new palette: the keyboard button, repainted whenever its frame is enabled
+// or disabled, filled that cache at every request.
+void setButtonBackground(QPushButton* button, const QColor& back) {
+    QPalette colours = button->palette();
+    colours.setColor(QPalette::Button, back);
+    colours.setColor(QPalette::Window, back);
+    colours.setColor(QPalette::Light, back.lighter(115));
+    colours.setColor(QPalette::Midlight, back.lighter(107));
+    colours.setColor(QPalette::Dark, back.darker(150));
+    colours.setColor(QPalette::Shadow, back.darker(300));
+    button->setPalette(colours);
+}
+
 void setTextColour(QWidget* w, const QColor& text) {
     w->setStyleSheet(QStringLiteral("color:%1;background:transparent;").arg(rgb(text)));
 }
@@ -145,7 +160,7 @@ void StationWindow::buildControls() {
     c.cmdKeyboard->setFont(designFont("MS Sans Serif", 8.25));
     c.cmdKeyboard->setIcon(QIcon(StationPictures::keyboard()));
     c.cmdKeyboard->setIconSize(QSize(36, 31));
-    c.cmdKeyboard->setStyleSheet(QStringLiteral("background-color:white;"));
+    setButtonBackground(c.cmdKeyboard, Qt::white);
     c.cmdKeyboard->setGeometry(t.rect(4920, 960, 735, 615));
     // Switched off in the design: visible, but nothing enables it.
     c.cmdKeyboard->setEnabled(false);

@@ -146,6 +146,14 @@ void QueueCycleTest::poisonRequestsFailVisiblyAndTheOthersPrint() {
     QCOMPARE(grid().cellText(3, RequestListModel::Printed), QStringLiteral("Failed"));
     station().onAutoPrintTick();
     QCOMPARE(pdfs(), 5);
+
+    // Weeks of requests that never print fill no memory: the one left alone longest goes first.
+    PrintProgress& progress = station().progress();
+    for (int i = 0; i < PrintProgress::maxRequests; ++i)
+        progress.noteFailure(QStringLiteral("X%1").arg(i), QStringLiteral("fails"), 1);
+    QCOMPARE(progress.size(), PrintProgress::maxRequests);
+    QVERIFY(!progress.hasFailed(QStringLiteral("T250C")) &&
+            progress.hasFailed(QStringLiteral("X0")));
 }
 
 void QueueCycleTest::aStationFaultStopsTheRunUntilMended() {

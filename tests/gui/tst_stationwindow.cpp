@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -120,6 +121,11 @@ void StationWindowTest::captionsFontsAndColours() {
     QVERIFY(c.txtExams->isEnabled());
     // The legend wears the colour of printed rows.
     QVERIFY(c.Label3->styleSheet().contains(QStringLiteral("rgb(163,194,241)")));
+    // Buttons are coloured through their palette: a style sheet would make a new palette at each
+    // paint, and the style would cache another picture of the button under every one.
+    QCOMPARE(c.cmdKeyboard->palette().color(QPalette::Button), QColor(Qt::white));
+    for (const QPushButton* button : window.findChildren<QPushButton*>())
+        QVERIFY2(!button->style()->inherits("QStyleSheetStyle"), qPrintable(button->text()));
 }
 
 void StationWindowTest::timersRunAtTheDesignedInterval() {
