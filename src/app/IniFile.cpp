@@ -2,7 +2,7 @@
 
 namespace {
 
-QString trimBlanks(QString text) {
+QString trimBlanks(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };

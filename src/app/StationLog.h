@@ -18,7 +18,7 @@ namespace StationLog {
 // (the journal, when the station runs as a service) and to the file at path. The file is
 // appended to; when it would pass maxBytes it becomes path.1 (path.1 becomes path.2, and so on),
 // and at most `keep` old files stay. A file that cannot be written costs only the file lines.
-void install(const QString& path, qint64 maxBytes = 1024 * 1024, int keep = 4);
+void install(const QString& path, qint64 maxBytes = qint64(1024) * 1024, int keep = 4);
 // Back to Qt's own message handler; the file is closed.
 void uninstall();
 // The user's application data folder + "/quillon.log".

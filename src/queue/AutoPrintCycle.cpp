@@ -146,7 +146,7 @@ QString AutoPrintCycle::classify(const QString& failure) {
         return QString();
     } catch (const std::exception& error) {
         const auto* f = dynamic_cast<const Failure*>(&error);
-        const QString reason =
+        QString reason =
             QStringLiteral("The lab database failed: %1").arg(f ? f->description() : failure);
         m_faults.raise(StationFaults::Source::Database, reason);
         return reason;

@@ -5,8 +5,8 @@
 
 #include <QStringList>
 
-void StationFaults::setCheck(Source source, Check check) {
-    m_checks.insert(source, std::move(check));
+void StationFaults::setCheck(Source source, const Check& check) {
+    m_checks.insert(source, check);
 }
 
 void StationFaults::raise(Source source, const QString& reason) {

@@ -13,7 +13,7 @@ public:
     // Returns when the part works; throws Failure saying what is still wrong.
     using Check = std::function<void()>;
 
-    void setCheck(Source source, Check check);
+    void setCheck(Source source, const Check& check);
     void raise(Source source, const QString& reason);
     bool held() const { return !m_held.isEmpty(); }
     // What is wrong, one line per failed part; empty when nothing is held.
