@@ -10,6 +10,8 @@
 #include "station/Station.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -30,6 +32,22 @@ inline void isolate(const QTemporaryDir& dir) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("windir", (dir.path() + QStringLiteral("\\Windows")).toLocal8Bit());
+}
+
+// A label template with the shipped one's contents in dir, printing PDF files into folder.
+inline QString writePdfTemplate(const QString& dir, const QString& folder) {
+    QFile source(QStringLiteral(QUILLON_SOURCE_DIR "/src/labels/LabBarcodeLabel.rpt"));
+    if (!source.open(QIODevice::ReadOnly))
+        qFatal("cannot read the label template");
+    QString text = QString::fromUtf8(source.readAll());
+    static const QRegularExpression printer(QStringLiteral("\"printer\"\\s*:\\s*\"[^\"]*\""));
+    text.replace(printer, QStringLiteral("\"printer\": \"pdf:") + folder + QLatin1Char('"'));
+    const QString path = dir + QStringLiteral("/LabBarcodeLabel.rpt");
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write the label template");
+    out.write(text.toUtf8());
+    return path;
 }
 
 // A new lab database in dir with `requests` generated requests up to now; prints how long that

@@ -31,22 +31,6 @@ namespace {
 using Bench::Figures;
 using Bench::measure;
 
-// A PDF label template beside the shipped one's contents, printing into folder.
-QString writePdfTemplate(const QString& dir, const QString& folder) {
-    QFile source(QStringLiteral(QUILLON_SOURCE_DIR "/src/labels/LabBarcodeLabel.rpt"));
-    if (!source.open(QIODevice::ReadOnly))
-        qFatal("cannot read the label template");
-    QString text = QString::fromUtf8(source.readAll());
-    static const QRegularExpression printer(QStringLiteral("\"printer\"\\s*:\\s*\"[^\"]*\""));
-    text.replace(printer, QStringLiteral("\"printer\": \"pdf:") + folder + QLatin1Char('"'));
-    const QString path = dir + QStringLiteral("/LabBarcodeLabel.rpt");
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write the label template");
-    out.write(text.toUtf8());
-    return path;
-}
-
 void removeFiles(const QString& folder, const QString& pattern) {
     QDir dir(folder);
     for (const QString& name : dir.entryList({pattern}, QDir::Files))
@@ -69,7 +53,7 @@ int main(int argc, char* argv[]) {
         return 1;
     Station& station = running.station();
     const QString labelFolder = dir.filePath(QStringLiteral("labels"));
-    station.labelPrinting().setTemplatePath(writePdfTemplate(dir.path(), labelFolder));
+    station.labelPrinting().setTemplatePath(Bench::writePdfTemplate(dir.path(), labelFolder));
     RequestGrid& grid = *station.window().controls().Grid1;
     QueueControls& recent = station.queue();
     const QString logFolder = station.printLogFolder();

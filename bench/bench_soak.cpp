@@ -50,22 +50,6 @@
 
 namespace {
 
-// A PDF label template with the shipped one's contents, printing into folder.
-QString writePdfTemplate(const QString& dir, const QString& folder) {
-    QFile source(QStringLiteral(QUILLON_SOURCE_DIR "/src/labels/LabBarcodeLabel.rpt"));
-    if (!source.open(QIODevice::ReadOnly))
-        qFatal("cannot read the label template");
-    QString text = QString::fromUtf8(source.readAll());
-    static const QRegularExpression printer(QStringLiteral("\"printer\"\\s*:\\s*\"[^\"]*\""));
-    text.replace(printer, QStringLiteral("\"printer\": \"pdf:") + folder + QLatin1Char('"'));
-    const QString path = dir + QStringLiteral("/LabBarcodeLabel.rpt");
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write the label template");
-    out.write(text.toUtf8());
-    return path;
-}
-
 qint64 statusKb(const char* field) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -212,7 +196,7 @@ int main(int argc, char* argv[]) {
     Station& station = running.station();
     const StationControls& c = station.window().controls();
     const QString labelFolder = dir.filePath(QStringLiteral("labels"));
-    station.labelPrinting().setTemplatePath(writePdfTemplate(dir.path(), labelFolder));
+    station.labelPrinting().setTemplatePath(Bench::writePdfTemplate(dir.path(), labelFolder));
 
     Lab lab(labPath);
     station.queue().onRefreshClick();

@@ -4,11 +4,11 @@
 #include "app/LabDatabaseFactory.h"
 #include "app/OdbcConnectionString.h"
 #include "app/OdbcDrivers.h"
+#include "app/SqliteLabDatabase.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QUrl>
 
 DbConnection::~DbConnection() {
     close();
@@ -40,9 +40,8 @@ void DbConnection::openEmbedded(const QString& path) {
     if (path.isEmpty() || !file.isFile())
         throw Failure(QStringLiteral("No lab database file at \"%1\".").arg(path));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QString(connectionName));
-    db.setDatabaseName(QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-                       QStringLiteral("?mode=rw"));
-    db.setConnectOptions(embeddedConnectOptions(5000));
+    db.setDatabaseName(SqliteLabDatabase::databaseNameFor(file.absoluteFilePath()));
+    db.setConnectOptions(SqliteLabDatabase::connectOptions(5000));
     if (!db.open())
         throw Failure(db.lastError().text());
 }
@@ -78,16 +77,6 @@ LabDatabase& DbConnection::lab() {
     if (!m_lab)
         throw Failure(QStringLiteral("The database connection is not open."));
     return *m_lab;
-}
-
-QString embeddedConnectOptions(int busyTimeoutMs) {
-    return QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI").arg(busyTimeoutMs);
-}
-
-QString embeddedFilePath(const QString& databaseName) {
-    if (!databaseName.startsWith(QLatin1String("file:")))
-        return databaseName;
-    return QUrl(databaseName).toLocalFile();
 }
 
 bool OpenConnection(DbConnection& connection) {

@@ -37,10 +37,5 @@ private:
     QString m_failureReason;
 };
 
-// The embedded connection's options: its busy time-out, and its name read as a URI.
-QString embeddedConnectOptions(int busyTimeoutMs);
-// The file an embedded connection's database name ("file:<path>?mode=rw") stands for.
-QString embeddedFilePath(const QString& databaseName);
-
 // Opens `connection` from the stored settings (ReadConnectionSettings). True when it is open.
 bool OpenConnection(DbConnection& connection);

@@ -1,12 +1,12 @@
 #include "app/SqliteLabDatabase.h"
 
-#include "app/DbConnection.h"
 #include "app/Failure.h"
 #include "app/FileSync.h"
 #include "app/QueryReader.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 
 using QueryReader::boundText;
 
@@ -127,8 +127,22 @@ Failure fileGone(const QString& path) {
 
 SqliteLabDatabase::SqliteLabDatabase(QString connectionName)
     : SqlLabDatabase(std::move(connectionName))
-    , m_path(embeddedFilePath(database().databaseName()))
+    , m_path(filePath(database().databaseName()))
     , m_identity(fileIdentity(m_path)) {}
+
+QString SqliteLabDatabase::databaseNameFor(const QString& path) {
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
+}
+
+QString SqliteLabDatabase::filePath(const QString& databaseName) {
+    if (!databaseName.startsWith(QLatin1String("file:")))
+        return databaseName;
+    return QUrl(databaseName).toLocalFile();
+}
+
+QString SqliteLabDatabase::connectOptions(int busyTimeoutMs) {
+    return QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_URI").arg(busyTimeoutMs);
+}
 
 QStringList SqliteLabDatabase::requiredTables() {
     return {QStringLiteral("tbLabMaster"),          QStringLiteral("tbLabPatient"),
@@ -139,7 +153,7 @@ QStringList SqliteLabDatabase::requiredTables() {
 }
 
 void SqliteLabDatabase::checkSchema(const QSqlDatabase& database) {
-    const QString file = embeddedFilePath(database.databaseName());
+    const QString file = filePath(database.databaseName());
     QStringList present;
     try {
         QSqlQuery query = QueryReader::execText(

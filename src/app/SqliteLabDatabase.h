@@ -14,6 +14,13 @@ class SqliteLabDatabase : public SqlLabDatabase {
 public:
     explicit SqliteLabDatabase(QString connectionName);
 
+    // The connection's name for a file: a URI in mode "rw", which never creates a missing file.
+    static QString databaseNameFor(const QString& path);
+    // The file such a name stands for.
+    static QString filePath(const QString& databaseName);
+    // The connection's options: its busy time-out, and its name read as a URI.
+    static QString connectOptions(int busyTimeoutMs);
+
     // The tables and views a lab database file must have.
     static QStringList requiredTables();
     // Throws Failure unless the open connection's file has every required table.

@@ -109,4 +109,26 @@ scan_pdf() {
   zbarimg -q --raw "$png.png" 2>/dev/null | head -n 1
 }
 
+# As a scanner does: the number typed into the station window ($win) and Enter, then Print, which
+# has the focus after a lookup.
+print_by_hand() {
+  xdotool windowfocus --sync "$win"
+  xdotool type --delay 30 "$1"
+  xdotool key Return
+  sleep 1.5
+  screenshot lookup
+  xdotool key space
+}
+
+# Defines print_now: a click on Print Now in the station window ($win). The window has no frame
+# under Xvfb, its working area is centred in it, and design places are twips (15 to a pixel at
+# 96 dpi).
+find_print_now() {
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  read -r print_x print_y < <(awk -v x="$X" -v y="$Y" -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN {
+    left = (w * 15 / 2 - 12465 / 2) / 15; top = (h * 15 / 2 - 10155 / 2) / 15
+    printf "%d %d\n", x + left + (9480 + 1845 / 2) / 15, y + top + (360 + 465 / 2) / 15 }')
+  print_now() { xdotool mousemove --sync "$print_x" "$print_y" click 1; }
+}
+
 labdb() { sqlite3 -batch -noheader "$WORK/lab.db" "$1"; }

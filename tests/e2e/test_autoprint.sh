@@ -29,14 +29,8 @@ start_station
 win=$(wait_window '^ Quillon$')
 xdotool windowfocus --sync "$win"
 sleep 0.5
+find_print_now
 
-# Print Now's centre: the window has no frame under Xvfb, the working area is centred in it, and
-# design places are twips (15 to a pixel at 96 dpi).
-eval "$(xdotool getwindowgeometry --shell "$win")"
-read -r print_x print_y < <(awk -v x="$X" -v y="$Y" -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN {
-  left = (w * 15 / 2 - 12465 / 2) / 15; top = (h * 15 / 2 - 10155 / 2) / 15
-  printf "%d %d\n", x + left + (9480 + 1845 / 2) / 15, y + top + (360 + 465 / 2) / 15 }')
-print_now() { xdotool mousemove --sync "$print_x" "$print_y" click 1; }
 
 xdotool key alt+r # Refresh
 sleep 3

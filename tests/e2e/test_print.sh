@@ -16,13 +16,8 @@ start_station
 win=$(wait_window '^ Quillon$')
 xdotool windowfocus --sync "$win"
 sleep 0.5
-xdotool type --delay 30 "$refnum"
-xdotool key Return
-sleep 1.5
-screenshot lookup
-
 mark_spool
-xdotool key space # Print has the focus after a lookup
+print_by_hand "$refnum"
 wait_spooled "$labels"
 
 scanned=$(for pdf in $(spooled_pdfs); do scan_pdf "$pdf"; done | sort)

@@ -59,20 +59,12 @@ win=$(wait_window '^ Quillon$')
 xdotool windowfocus --sync "$win"
 sleep 0.5
 
-# Types a request number, Enter, then Print (it has the focus after a lookup).
-print_request() {
-  xdotool windowfocus --sync "$win"
-  xdotool type --delay 30 "$1"
-  xdotool key Return
-  sleep 1.5
-  xdotool key space
-}
 
 # 1. Straight over TCP.
 ref1=$(request_with_labels 0)
 expected1=$(barcodes_of "$ref1")
 n1=$(echo "$expected1" | wc -l)
-print_request "$ref1"
+print_by_hand "$ref1"
 wait_jobs "$n1"
 sleep 1
 [ "$(jobs_count)" = "$n1" ] || fail "the printer received $(jobs_count) jobs for $n1 labels"
@@ -89,7 +81,7 @@ point_template "LabelZPL"
 ref2=$(request_with_labels 1)
 expected2=$(barcodes_of "$ref2")
 n2=$(echo "$expected2" | wc -l)
-print_request "$ref2"
+print_by_hand "$ref2"
 wait_jobs $((n1 + n2))
 sleep 1
 scanned=$(scan_jobs $((n1 + 1)) $((n1 + n2)))
@@ -100,11 +92,7 @@ grep -q -- "---$ref2"$'\r' "$WORK"/PrintLog/*.txt || fail "the print log does no
 point_template "zpl:tcp://127.0.0.1:$port"
 echo paper-out >"$WORK/control"
 sleep 0.3
-eval "$(xdotool getwindowgeometry --shell "$win")"
-read -r print_x print_y < <(awk -v x="$X" -v y="$Y" -v w="$WIDTH" -v h="$HEIGHT" 'BEGIN {
-  left = (w * 15 / 2 - 12465 / 2) / 15; top = (h * 15 / 2 - 10155 / 2) / 15
-  printf "%d %d\n", x + left + (9480 + 1845 / 2) / 15, y + top + (360 + 465 / 2) / 15 }')
-print_now() { xdotool mousemove --sync "$print_x" "$print_y" click 1; }
+find_print_now
 xdotool key alt+r # Refresh
 sleep 3
 lines=$(logged_lines)

@@ -1,6 +1,7 @@
 #include "RoadWorld.h"
 
 #include "StationTestSupport.h"
+#include "app/SqliteLabDatabase.h"
 #include "lookup/RequestFinder.h"
 
 #include <QDir>
@@ -134,7 +135,7 @@ bool RoadWorld::holdLock(bool locked) {
 void RoadWorld::setBusyTimeout(int milliseconds) {
     QSqlDatabase db = QSqlDatabase::database(QString(DbConnection::connectionName), false);
     db.close();
-    db.setConnectOptions(embeddedConnectOptions(milliseconds));
+    db.setConnectOptions(SqliteLabDatabase::connectOptions(milliseconds));
     if (!db.open())
         qFatal("cannot reopen the test lab database");
 }

@@ -61,6 +61,13 @@ QStringList loggedNumbers(const QString& logFolder) {
     return numbers;
 }
 
+QStringList recordedBarcodes(const LabDbBuilder& lab) {
+    QStringList barcodes;
+    for (const MasterRecord& record : lab.masterRecords())
+        barcodes.append(record.barcode);
+    return barcodes;
+}
+
 int pdfCount(const QString& folder) {
     return int(QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
 }

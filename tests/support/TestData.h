@@ -22,6 +22,8 @@ LabRequest request(const QString& refNum, int minutesAgo, const QList<LabItem>& 
 
 // The request numbers of every entry line of every day file of the print log, in file order.
 QStringList loggedNumbers(const QString& logFolder);
+// The barcode of every master record the lab database holds, in the order recorded.
+QStringList recordedBarcodes(const LabDbBuilder& lab);
 // The PDF label files in a folder (none when it does not exist).
 int pdfCount(const QString& folder);
 // The label files of a folder in the order they were written.

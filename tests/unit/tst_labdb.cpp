@@ -413,7 +413,7 @@ private Q_SLOTS:
         // Another connection holds the file: refused once the station's busy time-out is over.
         QSqlDatabase station = QSqlDatabase::database(connectionName, false);
         station.close();
-        station.setConnectOptions(embeddedConnectOptions(300));
+        station.setConnectOptions(SqliteLabDatabase::connectOptions(300));
         QVERIFY(station.open());
         const QString lockerName = QStringLiteral("locker");
         {

@@ -31,12 +31,7 @@ private Q_SLOTS:
 
 private:
     QStringList printed() const { return scannedBarcodes(m_world->labelFolder()); }
-    QStringList recorded() const {
-        QStringList barcodes;
-        for (const MasterRecord& r : m_world->lab().masterRecords())
-            barcodes.append(r.barcode);
-        return barcodes;
-    }
+    QStringList recorded() const { return recordedBarcodes(m_world->lab()); }
     QStringList logged() const { return loggedNumbers(m_world->printLogFolder()); }
 
     std::unique_ptr<TestWorld> m_world;

@@ -36,12 +36,7 @@ private Q_SLOTS:
 private:
     // The shipped template, printing to the simulated printer with extra settings.
     void writeTemplate(const QString& settings = QString()) const;
-    QStringList recorded() const {
-        QStringList barcodes;
-        for (const MasterRecord& r : m_world->lab().masterRecords())
-            barcodes.append(r.barcode);
-        return barcodes;
-    }
+    QStringList recorded() const { return recordedBarcodes(m_world->lab()); }
     QStringList logged() const { return loggedNumbers(m_world->printLogFolder()); }
     // The barcodes of the labels the printer printed, read back by the independent renderer.
     QStringList printedBarcodes() const {
