@@ -21,6 +21,7 @@ sed -E "s#(\"printer\"[[:space:]]*:[[:space:]]*)\"[^\"]*\"#\\1\"pdf:$demo/labels
   src/labels/LabBarcodeLabel.rpt >"$demo/station/LabBarcodeLabel.rpt"
 
 export XDG_CONFIG_HOME="$demo/config"
+export XDG_DATA_HOME="$demo/data" # the station log: demo/data/Quillon/quillon.log
 export windir="$demo\\Windows" # the print log goes to demo/PrintLog
 if [ -z "${DISPLAY:-}" ]; then
   Xvfb :99 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
@@ -28,5 +29,6 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "demo: no display found; the station runs on the virtual display :99"
   echo "demo: see it with: DISPLAY=:99 import -window root station.png"
 fi
-echo "demo: labels are written to $demo/labels, the print log to $demo/PrintLog"
+echo "demo: labels are written to $demo/labels, the print log to $demo/PrintLog,"
+echo "demo: the station log to $demo/data/Quillon/quillon.log"
 exec "$demo/station/quillon"
