@@ -4,7 +4,31 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
 #include <zint.h>
+
+int BarcodeSymbol::fitModule(int widthDots, int barsHeightDots, int textHeightDots,
+                             double dotsPerMmX, double dotsPerMmY, const QString& value,
+                             const QSizeF& boxMm, bool fromRequest) const {
+    int module = static_cast<int>(std::floor(widthDots / m_size.width()));
+    if (m_fixedRatio)
+        module = std::min(module, static_cast<int>(std::floor(barsHeightDots / m_size.height())));
+    if (module >= 1 && barsHeightDots >= 1)
+        return module;
+    const double needWidth = m_size.width() / dotsPerMmX;
+    const double needHeight =
+        ((m_fixedRatio ? m_size.height() : 1.0) + textHeightDots) / dotsPerMmY;
+    const auto mm = [](double v) { return QString::number(v, 'f', 1); };
+    const QString description =
+        QStringLiteral("The barcode \"%1\" does not fit its %2 x %3 mm box on the label: at this "
+                       "printer's resolution it needs %4 x %5 mm.")
+            .arg(value, mm(boxMm.width()), mm(boxMm.height()), mm(needWidth), mm(needHeight));
+    // No bars at all fit under the human-readable line whatever the text: the box is wrong.
+    if (fromRequest && barsHeightDots >= 1)
+        throw RequestDataFailure(description);
+    throw Failure(description);
+}
 
 void ZintSymbolDeleter::operator()(zint_symbol* symbol) const noexcept {
     ZBarcode_Delete(symbol);

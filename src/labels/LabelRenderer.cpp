@@ -99,25 +99,8 @@ void drawBarcode(QPainter& painter, const LabelBarcode& item, const QString& val
         withText ? static_cast<int>(std::ceil(QFontMetricsF(font, painter.device()).height())) : 0;
     const int barsHeight = height - textHeight;
 
-    // The widest module of whole dots that fits the box.
-    int module = static_cast<int>(std::floor(width / modules.width()));
-    if (symbol.fixedRatio())
-        module = std::min(module, static_cast<int>(std::floor(barsHeight / modules.height())));
-    if (module < 1 || barsHeight < 1) {
-        const double needWidth = modules.width() / dots.x;
-        const double needHeight =
-            ((symbol.fixedRatio() ? modules.height() : 1.0) + textHeight) / dots.y;
-        const auto mm = [](double v) { return QString::number(v, 'f', 1); };
-        const QString description =
-            QStringLiteral("The barcode \"%1\" does not fit its %2 x %3 mm box on the label: at "
-                           "this printer's resolution it needs %4 x %5 mm.")
-                .arg(value, mm(item.box.width()), mm(item.box.height()), mm(needWidth),
-                     mm(needHeight));
-        // No bars at all fit under the human-readable line whatever the text: the box is wrong.
-        if (fromRequest && barsHeight >= 1)
-            throw RequestDataFailure(description);
-        throw Failure(description);
-    }
+    const int module = symbol.fitModule(width, barsHeight, textHeight, dots.x, dots.y, value,
+                                        item.box.size(), fromRequest);
     const int symbolWidth = module * static_cast<int>(std::lround(modules.width()));
     int x0 = left;
     if (item.align == LabelAlign::Center)

@@ -212,24 +212,8 @@ private:
         const int textHeight = withText ? int(std::ceil(textFont * lineSpacing)) : 0;
         const int barsHeight = box.height - textHeight;
 
-        // The widest module of whole dots that fits the box.
-        int module = int(std::floor(box.width / modules.width()));
-        if (symbol.fixedRatio())
-            module = std::min(module, int(std::floor(barsHeight / modules.height())));
-        if (module < 1 || barsHeight < 1) {
-            const double needWidth = modules.width() / m_dots.perMm;
-            const double needHeight =
-                ((symbol.fixedRatio() ? modules.height() : 1.0) + textHeight) / m_dots.perMm;
-            const auto mm = [](double v) { return QString::number(v, 'f', 1); };
-            const QString description =
-                QStringLiteral("The barcode \"%1\" does not fit its %2 x %3 mm box on the label: "
-                               "at this printer's resolution it needs %4 x %5 mm.")
-                    .arg(value, mm(item.box.width()), mm(item.box.height()), mm(needWidth),
-                         mm(needHeight));
-            if (fromRequest && barsHeight >= 1)
-                throw RequestDataFailure(description);
-            throw Failure(description);
-        }
+        const int module = symbol.fitModule(box.width, barsHeight, textHeight, m_dots.perMm,
+                                            m_dots.perMm, value, item.box.size(), fromRequest);
         const int symbolWidth = module * int(std::lround(modules.width()));
         int x0 = box.left;
         if (item.align == LabelAlign::Center)
