@@ -73,8 +73,8 @@ QSqlDatabase openFile(const QString& name, const QString& path) {
 // Commits on commit(), rolls back when left without it.
 class Transaction {
 public:
-    explicit Transaction(QSqlDatabase database)
-        : m_database(std::move(database)) {
+    explicit Transaction(const QSqlDatabase& database)
+        : m_database(database) {
         if (!m_database.transaction())
             fail(m_database.lastError(), QStringLiteral("The lab database is busy"));
     }
@@ -339,7 +339,7 @@ QString LabDbBuilder::instrumentId(const QString& instrument) {
     select.addBindValue(instrument);
     exec(select, QStringLiteral("Cannot find the instrument"));
     select.next();
-    const QString id = select.value(0).toString();
+    QString id = select.value(0).toString();
     m_statements->instrumentIds.insert(instrument, id);
     return id;
 }
@@ -424,7 +424,7 @@ void LabDbBuilder::fillDemo(const QDateTime& now, quint32 seed) {
     QHash<QString, int> daySequences;
     for (int i = 0; i < times.size(); ++i) {
         const QDateTime& when = times.at(i);
-        const bool recent = when.secsTo(now) < 6 * 3600;
+        const bool recent = when.secsTo(now) < 6LL * 3600;
         const int sequence = ++daySequences[dayCode(when)];
         LabRequest request =
             randomRequest(random, when, sequence, patients.at(random.bounded(int(patients.size()))),
@@ -466,7 +466,7 @@ void LabDbBuilder::generate(int count, const QDateTime& now, quint32 seed) {
         const int sequence = ++daySequences[dayCode(when)];
         LabRequest request = randomRequest(
             random, when, sequence, patients.at(random.bounded(int(patients.size()))), false);
-        if (when.secsTo(now) >= 24 * 3600)
+        if (when.secsTo(now) >= 24LL * 3600)
             request.status = QStringLiteral("D");
         insertRequest(request);
     }

@@ -43,7 +43,7 @@ int main(int argc, char* argv[]) {
         err << parser.helpText();
         return 2;
     }
-    const QString path = arguments.at(1);
+    const QString& path = arguments.at(1);
     int requests = 0;
     if (parser.isSet(requestsOption)) {
         bool ok = false;

@@ -461,13 +461,13 @@ int run() {
     const QStringList arguments = parser.positionalArguments();
     if (arguments.isEmpty())
         return usageError(QStringLiteral("give a command: check, render or print."));
-    const QString command = arguments.at(0);
+    const QString& command = arguments.at(0);
     if (command != QLatin1String("check") && command != QLatin1String("render") &&
         command != QLatin1String("print"))
         return usageError(QStringLiteral("unknown command \"%1\".").arg(command));
     if (arguments.size() != 2)
         return usageError(QStringLiteral("%1 takes one template.").arg(command));
-    const QString path = arguments.at(1);
+    const QString& path = arguments.at(1);
 
     int dpi = PrintJob::pdfResolution;
     if (parser.isSet(dpiOption)) {

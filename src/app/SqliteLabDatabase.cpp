@@ -225,7 +225,7 @@ void SqliteLabDatabase::saveMaster(const MasterRecord& r) {
 QDateTime SqliteLabDatabase::serverDate() {
     const RowSet result = rows(serverDateSql, {});
     const QString text = result.value(0, QStringLiteral("serverdate"));
-    const QDateTime time = QDateTime::fromString(text, storedTimeForm);
+    QDateTime time = QDateTime::fromString(text, storedTimeForm);
     if (!time.isValid())
         throw Failure(
             QStringLiteral("The database's time \"%1\" is not a date and time.").arg(text));

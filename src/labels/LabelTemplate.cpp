@@ -377,7 +377,7 @@ LabelTemplate readTemplate(const QByteArray& json, const QString& fileName, cons
         if (!fields.isArray())
             top.fail(QStringLiteral("\"fields\" must be a list of parameter field names in [ ]"));
         QSet<QString> seen;
-        for (const QJsonValue& f : fields.toArray()) {
+        for (const auto& f : fields.toArray()) {
             top.step([&] {
                 const QString name = f.toString();
                 if (!f.isString() || name.isEmpty())
@@ -397,7 +397,7 @@ LabelTemplate readTemplate(const QByteArray& json, const QString& fileName, cons
     if (!items.isArray())
         top.fail(QStringLiteral("\"items\" must be a list of items in [ ]"));
     int number = 0;
-    for (const QJsonValue& v : items.toArray()) {
+    for (const auto& v : items.toArray()) {
         ++number;
         const QString type = v.toObject().value(QLatin1String("type")).toString();
         const Reader item(fileName, QStringLiteral("item %1 (%2)").arg(number).arg(type),

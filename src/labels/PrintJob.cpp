@@ -72,7 +72,7 @@ QString moveToNewLabelName(const QString& aside, const QString& folder,
                                                         QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     QFile file(aside);
     for (int n = 1; n <= 10000; ++n) {
-        const QString name = QDir(folder).filePath(
+        QString name = QDir(folder).filePath(
             n == 1 ? stem + extension : QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(extension));
         if (file.rename(name))
             return name;

@@ -103,7 +103,7 @@ public:
 private:
     // The text checked against the printer's font: the value's fault is the request's.
     QString checkedText(const QString& text, const LabelContent& content) const {
-        const QString result = printable(text);
+        QString result = printable(text);
         if (!m_label.printerFont.isEmpty())
             return result;
         for (QChar c : result) {
