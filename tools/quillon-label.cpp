@@ -302,7 +302,8 @@ int writePdf(const LabelTemplate& label, const QString& output, int dpi, const Q
             return failed(none);
         painter.end();
     }
-    if (!file.commit())
+    // A buffered QSaveFile commits a file whose last flush a full disk cut short.
+    if (!file.flush() || !file.commit())
         return failed(QStringLiteral("\"%1\" cannot be written: %2.")
                           .arg(QDir::toNativeSeparators(output), file.errorString()));
     out() << QDir::toNativeSeparators(output) << ": " << pages
@@ -322,7 +323,8 @@ int writePng(const LabelTemplate& label, const QString& output, int dpi,
         }
     }
     QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.flush() ||
+        !file.commit())
         return failed(QStringLiteral("\"%1\" cannot be written: %2.")
                           .arg(QDir::toNativeSeparators(output), file.errorString()));
     out() << QDir::toNativeSeparators(output) << ": 1 label.\n";

@@ -97,7 +97,8 @@ void write(const QString& application, const QString& section, const QString& ke
     const QByteArray bytes = IniFile::withValue(readFile(application), section, key, value);
     QSaveFile file(path);
     if (bytes.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()) ||
-        !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(bytes) != bytes.size() || !file.commit())
         throw Failure(QStringLiteral("The setting %1 cannot be stored in %2.")
                           .arg(key, location(application, section)));
 }

@@ -66,8 +66,7 @@ QString asideName(const QString& folder) {
 
 // Gives a complete label file a label name no other file has. QFile::rename never replaces an
 // existing file, so a clash, even with another station's label, only moves on to the next name.
-QString moveToNewLabelName(const QString& aside, const QString& folder,
-                           const QString& extension = QStringLiteral(".pdf")) {
+QString moveToNewLabelName(const QString& aside, const QString& folder, const QString& extension) {
     const QString stem = QStringLiteral("label-") + QDateTime::currentDateTime().toString(
                                                         QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     QFile file(aside);
@@ -82,6 +81,18 @@ QString moveToNewLabelName(const QString& aside, const QString& folder,
     const QString reason = file.errorString();
     file.remove();
     folderUnwritable(folder, reason);
+}
+
+// The whole label file, written aside and then given its label name; a file appears whole or not
+// at all. Unbuffered: a buffered QSaveFile commits a file whose last flush a full disk cut short.
+QString writeLabelFile(const QString& folder, const QByteArray& label, const QString& extension) {
+    makeFolder(folder);
+    QSaveFile file(asideName(folder));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        folderUnwritable(folder, file.errorString());
+    if (file.write(label) != label.size() || !file.commit())
+        folderUnwritable(folder, file.errorString());
+    return moveToNewLabelName(file.fileName(), folder, extension);
 }
 
 } // namespace
@@ -195,40 +206,33 @@ QString PrintJob::print() const {
 }
 
 QString PrintJob::printToZplFolder() const {
-    const QByteArray label = zpl();
-    const QString& folder = m_destination.target();
-    makeFolder(folder);
-    QSaveFile file(asideName(folder));
-    if (!file.open(QIODevice::WriteOnly))
-        folderUnwritable(folder, file.errorString());
-    if (file.write(label) != label.size() || !file.commit())
-        folderUnwritable(folder, file.errorString());
-    return moveToNewLabelName(file.fileName(), folder, QStringLiteral(".zpl"));
+    return writeLabelFile(m_destination.target(), zpl(), QStringLiteral(".zpl"));
 }
 
 QString PrintJob::printToPdfFolder() const {
     const QString& folder = m_destination.target();
-    makeFolder(folder);
-    // QSaveFile gives the aside name only to a file that is whole and on the disk; a failure
-    // before commit() discards the file, a kill leaves at most a temporary that is never a label.
-    QSaveFile file(asideName(folder));
-    if (!file.open(QIODevice::WriteOnly))
-        folderUnwritable(folder, file.errorString());
+    const QByteArray page = pdfPage(pdfResolution);
+    if (page.isEmpty())
+        folderUnwritable(folder, QStringLiteral("the PDF writer cannot start"));
+    return writeLabelFile(folder, page, QStringLiteral(".pdf"));
+}
+
+QByteArray PrintJob::pdfPage(int dpi) const {
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
-        writer.setResolution(pdfResolution);
+        QPdfWriter writer(&pdf);
+        writer.setResolution(dpi);
         writer.setTitle(m_title);
         writer.setCreator(QStringLiteral("Quillon"));
         LabelRenderer::preparePage(writer, *m_label);
         QPainter painter;
         if (!painter.begin(&writer))
-            folderUnwritable(folder, QStringLiteral("the PDF writer cannot start"));
-        paint(painter); // on a throw the painter ends and the unfinished file is discarded
+            return QByteArray();
+        paint(painter);
         painter.end();
     }
-    if (!file.commit())
-        folderUnwritable(folder, file.errorString());
-    return moveToNewLabelName(file.fileName(), folder);
+    return pdf.data();
 }
 
 void PrintJob::rehearse(int dpi) const {
@@ -272,26 +276,15 @@ void PrintJob::printToPrinter() const {
 }
 
 void PrintJob::printThroughSpooler(const QString& queue, int dpi) const {
-    QBuffer pdf;
-    pdf.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&pdf);
-        writer.setResolution(dpi);
-        writer.setTitle(m_title);
-        writer.setCreator(QStringLiteral("Quillon"));
-        LabelRenderer::preparePage(writer, *m_label);
-        QPainter painter;
-        if (!painter.begin(&writer))
-            throw Failure(QStringLiteral("The label printer \"%1\" cannot print.").arg(queue));
-        paint(painter);
-        painter.end();
-    }
+    const QByteArray pdf = pdfPage(dpi);
+    if (pdf.isEmpty())
+        throw Failure(QStringLiteral("The label printer \"%1\" cannot print.").arg(queue));
     // The label's own page size, as a QPrinter job names it, so the spooler neither scales nor
     // moves the label.
     const QPageSize page(m_label->size, QPageSize::Millimeter, QStringLiteral("Label"),
                          QPageSize::ExactMatch);
     SpoolerQueue::print(queue,
-                        {pdf.data(),
+                        {pdf,
                          QByteArrayLiteral("application/pdf"),
                          m_title.isEmpty() ? QStringLiteral("Label") : m_title,
                          {{QByteArrayLiteral("media"), page.key().toUtf8()}}},

@@ -82,6 +82,8 @@ private:
     QString printToZplFolder() const;
     void printToPrinter() const;
     void printThroughSpooler(const QString& queue, int dpi) const;
+    // The label as a one-page PDF; empty when the PDF writer cannot start.
+    QByteArray pdfPage(int dpi) const;
     // Draws the label once, unseen, at a resolution: throws what printing it would throw.
     void rehearse(int dpi) const;
 

@@ -8,6 +8,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 // The shipped template, printing into the folder "labels" beside it as PDF files.
@@ -71,6 +74,28 @@ QStringList allFiles(const QString& folder) {
     files.sort();
     return files;
 }
+
+// While alive, no file of this process may grow beyond a few bytes: a disk that is all but full.
+class FullDisk {
+public:
+    FullDisk() {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = m_saved;
+        tiny.rlim_cur = 100;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FullDisk() {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_signal);
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_signal)(int) = nullptr;
+};
 
 } // namespace
 
@@ -299,6 +324,30 @@ private Q_SLOTS:
         else
             expectFailure([&] { printing.checkReady(); }, message);
         QCOMPARE(allFiles(dir.path()), before);
+    }
+
+    // A label cut short by a full disk is a failure, and leaves no file a reader takes for a label.
+    void aFullDiskWritesNoLabel_data() {
+        QTest::addColumn<QString>("printer");
+        QTest::newRow("pdf") << "pdf:labels";
+        QTest::newRow("zpl") << "zpl:file:labels";
+    }
+    void aFullDiskWritesNoLabel() {
+        QFETCH(QString, printer);
+        QTemporaryDir dir;
+        LabelPrinting printing;
+        printing.setTemplatePath(writeShippedTemplate(dir, printer));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("labels")));
+        {
+            const FullDisk full;
+            expectFailure(
+                [&] {
+                    printing.printBarcodeLabel(seven[0], seven[1], seven[2], seven[3], seven[4],
+                                               seven[5], seven[6], 1);
+                },
+                QStringLiteral("cannot be written"));
+        }
+        QCOMPARE(allFiles(dir.filePath(QStringLiteral("labels"))), QStringList());
     }
 
     // PDF folders never lose a label to a name clash.
