@@ -102,10 +102,11 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
         if (stage == Stage::Pending) {
             const QString copiesText = order.copiesText ? order.copiesText() : QStringLiteral("1");
             const std::optional<qint16> copies = parseCopies(copiesText);
-            if (!copies) {
+            // Fewer than one copy would record and log a label that never came out.
+            if (!copies || *copies < 1) {
                 outcome.end = End::BadCopies;
-                outcome.reason = QStringLiteral("The number of copies \"%1\" is not a number from "
-                                                "-32768 to 32767, so %2 was not printed.")
+                outcome.reason = QStringLiteral("The number of copies \"%1\" is not a whole number "
+                                                "from 1 to 32767, so %2 was not printed.")
                                      .arg(copiesText, barcode);
                 return outcome;
             }
@@ -126,7 +127,7 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                 entries.setState(k, EntryState::Failed, reason);
                 return stationFault(outcome, int(StationFaults::Source::Printer), reason);
             }
-            outcome.labels += qMax<int>(0, *copies);
+            outcome.labels += *copies;
             const QString& printer = m_printing.lastPrinter();
             qCInfo(lcPrint).noquote()
                 << QStringLiteral("request %1: printed %2 of %3 [%4] on %5")

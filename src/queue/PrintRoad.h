@@ -35,7 +35,7 @@ struct PrintJobOutcome {
         Complete,     // every ticked label printed and recorded, and the request logged
         RequestFault, // some label of this request cannot be printed or recorded now
         StationFault, // the database, the print log or the printer failed: printing is stopped
-        BadCopies,    // the copies text is not a number: the job stopped before that entry
+        BadCopies,    // the copies text is not a number of at least 1: stopped before that entry
         Stopped,      // the station is closing
     };
     End end = End::Complete;

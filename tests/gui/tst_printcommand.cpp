@@ -123,6 +123,10 @@ void PrintCommandTest::badCopiesStopBeforePrinting_data() {
     QTest::newRow("empty") << "";
     QTest::newRow("not a number") << "two";
     QTest::newRow("too many") << "40000";
+    // No copy would record and log labels that never came out.
+    QTest::newRow("none") << "0";
+    QTest::newRow("rounded to none") << "0.4";
+    QTest::newRow("negative") << "-1";
 }
 
 void PrintCommandTest::badCopiesStopBeforePrinting() {

@@ -76,10 +76,6 @@ void PrintRoadTest::ticksAndCopies_data() {
         << "T100C"
         << "101"
         << "1" << QStringList{"B1001", "B1003"} << QStringList{"B1001", "B1003"};
-    QTest::newRow("no copy still records")
-        << "T100C"
-        << "111"
-        << "0" << QStringList{} << QStringList{"B1001", "B1002", "B1003"};
     QTest::newRow("nothing ticked") << "T100C"
                                     << "000"
                                     << "1" << QStringList{} << QStringList{};
