@@ -117,8 +117,11 @@ QString faultOf(QString reason) {
     return QString();
 }
 
+// The queue's own message, unless it only repeats what is said ("paused" and "Paused").
 QString withMessage(const QString& what, const QString& message) {
-    return message.isEmpty() ? what : what + QStringLiteral(" (") + message + QLatin1Char(')');
+    if (message.isEmpty() || what.contains(message, Qt::CaseInsensitive))
+        return what;
+    return what + QStringLiteral(" (") + message + QLatin1Char(')');
 }
 
 void cancel(http_t* http, const QString& queue, int job) {
