@@ -81,6 +81,8 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
     }
 
     QStringList faults;
+    int blanks = 0;
+    int labels = 0; // ticked entries with a barcode
     const int count = entries.entryCount();
     for (int k = 0; k < count; ++k) {
         if (!m_activity.yield()) {
@@ -91,11 +93,13 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
             continue;
         const QString barcode = request.Barcodes.value(k);
         if (barcode.isEmpty()) {
+            ++blanks;
             entries.setState(k, EntryState::Failed, QStringLiteral("Refnum is blank."));
             if (order.blankBarcode)
                 order.blankBarcode(k + 1);
             continue;
         }
+        ++labels;
         const QString label = labelId(request.Barcodes, k);
         Stage stage = m_progress.stage(order.key, label);
 
@@ -176,6 +180,11 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
         entries.setState(k, EntryState::Done);
     }
 
+    // The run's own log line would mark a request printed of which no label came out: it waits
+    // for its barcodes instead.
+    if (order.cycleEntry && labels == 0 && blanks > 0)
+        faults.append(QStringLiteral("Refnum is blank: no label of this request has a barcode, so "
+                                     "none was printed."));
     if (!faults.isEmpty()) {
         outcome.end = End::RequestFault;
         outcome.reason = faults.join(QLatin1Char('\n'));

@@ -92,5 +92,13 @@ void RecentRequests::AddRequestRow(const QString& refNum) {
     // A request whose print failed earlier in this run of the station shows it again.
     if (m_progress.hasFailed(refNum))
         m_list.markFailed(row, m_progress.failure(refNum));
-    m_marks.MarkIfLogged(refNum, transDate);
+    try {
+        m_marks.MarkIfLogged(refNum, transDate);
+    } catch (const RequestDataFailure& failure) {
+        // One request's odd data (a date that is not a date) never keeps newer requests out of
+        // the list, where the automatic run would miss them: the row shows its fault instead.
+        m_list.markFailed(row, failure.description());
+        qCWarning(lcQueue).noquote()
+            << QStringLiteral("refresh: request %1: %2").arg(refNum, failure.description());
+    }
 }

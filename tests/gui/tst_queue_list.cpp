@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
@@ -32,6 +33,7 @@ private Q_SLOTS:
     void thirdTickAppendsAndRefreshRebuilds();
     void loggedRequestIsMarkedAtOnce();
     void failedRefreshKeepsRowsAndRestoresTheGrid();
+    void aRequestWithABadDateFailsAlone();
     void fullGridRefusesNewRows();
     void refreshPressInsideARefreshWaitsForIt();
     void refreshTickInsideARefreshIsDropped();
@@ -170,6 +172,22 @@ void QueueListTest::failedRefreshKeepsRowsAndRestoresTheGrid() {
     QVERIFY(station().notices().recent().last().startsWith(
         QStringLiteral("The list of recent requests could not be refreshed:\n")));
     QCOMPARE(recent().refreshTickCount(), 0);
+    verifyGridIdle();
+}
+
+void QueueListTest::aRequestWithABadDateFailsAlone() {
+    // Its text sorts as the newest: it comes first, and the requests after it still come.
+    m_world->lab().addRequest(
+        request(QStringLiteral("T300C"), 10, {item(QStringLiteral("CBC"), "B300")}));
+    QSqlQuery bad(QSqlDatabase::database(QString(DbConnection::connectionName), false));
+    QVERIFY(bad.exec(QStringLiteral(
+        "UPDATE tbLabMaster SET TransDate = '2099-12-09 99:00:00' WHERE RefNum = 'T300C'")));
+    recent().onRefreshClick();
+    QCOMPARE(gridNumbers(grid()), (QStringList{"T300C", "T200C", "T100C"}));
+    const RequestListModel& list = station().requestList();
+    QCOMPARE(list.state(0), RequestListModel::State::Failed);
+    QVERIFY(list.failure(0).contains(QStringLiteral("is not a date")));
+    QVERIFY(m_fixture->messages.shown.isEmpty());
     verifyGridIdle();
 }
 

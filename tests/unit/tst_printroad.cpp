@@ -27,6 +27,8 @@ private Q_SLOTS:
     void faultAtEntryTwo_data();
     void faultAtEntryTwo();
     void aDateThatIsNotADatePrintsNothing();
+    void aRunNeverLogsARequestWithoutALabel_data();
+    void aRunNeverLogsARequestWithoutALabel();
     void theStationLogTellsWhatTheRoadDid();
 
 private:
@@ -118,6 +120,40 @@ void PrintRoadTest::ticksAndCopies() {
     QCOMPARE(logged(), QStringList(records.size(), number));
     QCOMPARE(outcome.logged, !records.isEmpty());
     QCOMPARE(road.blanks, number == QLatin1String("200") ? QStringList{"1"} : QStringList{});
+}
+
+void PrintRoadTest::aRunNeverLogsARequestWithoutALabel_data() {
+    QTest::addColumn<QString>("ticks");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("only the blank barcode") << "10" << int(End::RequestFault) << QStringList{};
+    QTest::newRow("a label beside the blank one")
+        << "11" << int(End::Complete) << QStringList{"200", "200"};
+}
+
+// The run's own line is written only beside a label that came out.
+void PrintRoadTest::aRunNeverLogsARequestWithoutALabel() {
+    QFETCH(QString, ticks);
+    QFETCH(int, end);
+    QFETCH(QStringList, lines);
+    RoadWorld& road = *m_road;
+    const FoundRequest found =
+        findRequest(road.connection.lab(), QStringLiteral("200"), road.activity);
+    road.request = found.request;
+    for (int k = 0; k < found.entries.size(); ++k) {
+        road.entries.appendEntry(found.entries.at(k));
+        road.entries.setTicked(k, ticks.at(k) == QLatin1Char('1'));
+    }
+    PrintJobOrder order;
+    order.key = QStringLiteral("200");
+    order.request = &road.request;
+    order.entries = &road.entries;
+    order.cycleEntry = PrintLog::Entry{QStringLiteral("200"), m_day};
+    const PrintJobOutcome outcome = road.core->road.print(order);
+    QCOMPARE(int(outcome.end), end);
+    QCOMPARE(logged(), lines);
+    if (lines.isEmpty())
+        QVERIFY(outcome.reason.startsWith(QStringLiteral("Refnum is blank")));
 }
 
 void PrintRoadTest::faultAtEntryTwo_data() {
