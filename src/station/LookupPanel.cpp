@@ -26,17 +26,31 @@ LookupPanel::LookupPanel(const StationControls& controls, LabDatabase& lab, Mess
     , m_checklist(checklist) {}
 
 LookupOutcome LookupPanel::LookupRequest() {
-    const StationActivity::Scope running(m_activity, StationActivity::Kind::Lookup);
-    try {
-        return lookup();
-    } catch (const Failure& failure) {
-        qCWarning(lcLookup).noquote() << "lookup failed:" << failure.description();
-        m_messages.show(failure.description(), Messages::Icon::Warning);
-    } catch (const std::exception& error) {
-        qCWarning(lcLookup).noquote() << "lookup failed:" << error.what();
-        m_messages.show(QString::fromLocal8Bit(error.what()), Messages::Icon::Warning);
+    LookupOutcome outcome = LookupOutcome::Failed;
+    QString failure;
+    {
+        const StationActivity::Scope running(m_activity, StationActivity::Kind::Lookup);
+        try {
+            outcome = lookup();
+        } catch (const Failure& error) {
+            failure = error.description();
+        } catch (const std::exception& error) {
+            failure = QString::fromLocal8Bit(error.what());
+        }
     }
-    return LookupOutcome::Failed;
+    // The lookup is over before its box waits for a person, so automatic printing goes on
+    // behind the box.
+    if (!failure.isEmpty()) {
+        qCWarning(lcLookup).noquote() << "lookup failed:" << failure;
+        m_messages.show(failure, Messages::Icon::Warning);
+    } else if (outcome == LookupOutcome::NotFound) {
+        const StationControls& c = m_controls;
+        m_messages.show(QStringLiteral("Sample not found!"), Messages::Icon::Warning);
+        c.lblPatientName->clear();
+        c.txtNumber->clear();
+        c.txtNumber->setFocus();
+    }
+    return outcome;
 }
 
 LookupOutcome LookupPanel::lookup() {
@@ -50,12 +64,7 @@ LookupOutcome LookupPanel::lookup() {
     case LookupOutcome::Blank:
         c.txtNumber->setFocus();
         return found.outcome;
-    case LookupOutcome::NotFound:
-        m_messages.show(QStringLiteral("Sample not found!"), Messages::Icon::Warning);
-        c.lblPatientName->clear();
-        c.txtNumber->clear();
-        c.txtNumber->setFocus();
-        return found.outcome;
+    case LookupOutcome::NotFound: // told once the lookup is over
     case LookupOutcome::Failed:
         return found.outcome;
     case LookupOutcome::Loaded:

@@ -41,6 +41,7 @@ private Q_SLOTS:
     void tickRestartsTheTimersAsTheBoxSays_data();
     void tickRestartsTheTimersAsTheBoxSays();
     void noRunInsideARunOrALookup();
+    void aLookupsBoxDoesNotHoldRunsBack();
     void refreshPressDuringARunWaitsForIt();
 
 private:
@@ -317,6 +318,18 @@ void QueueCycleTest::noRunInsideARunOrALookup() {
     QCOMPARE(ran, 2);
     QCOMPARE(pdfs(), 4);
     QVERIFY(!rowIsMarked(grid(), 1));
+}
+
+void QueueCycleTest::aLookupsBoxDoesNotHoldRunsBack() {
+    refresh();
+    // "Sample not found!" waits for a person; a tick while it is up prints, leaving the window.
+    m_fixture->messages.onShow = [this](const QString&) { station().onAutoPrintTick(); };
+    c().txtNumber->setText(QStringLiteral("T999C"));
+    station().lookupInput().onNumberEnter();
+    QCOMPARE(m_fixture->messages.texts(), QStringList{QStringLiteral("Sample not found!")});
+    QCOMPARE(pdfs(), 4);
+    QCOMPARE(c().txtNumber->text(), QString());
+    QCOMPARE(c().lstExams->entryCount(), 0); // the window shows no run's request
 }
 
 void QueueCycleTest::refreshPressDuringARunWaitsForIt() {
