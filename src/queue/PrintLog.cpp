@@ -3,6 +3,7 @@
 #include "app/DateTimeText.h"
 #include "app/Failure.h"
 #include "app/FileSync.h"
+#include "app/StationLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,20 +32,34 @@ QByteArrayView trimBlanks(QByteArrayView text) {
     return text.sliced(begin, end - begin);
 }
 
-// The line of content (without its line end) that holds position.
-QByteArrayView lineAround(QByteArrayView content, qsizetype position) {
-    const qsizetype start = content.lastIndexOf('\n', position) + 1;
-    qsizetype end = content.indexOf('\n', position);
-    if (end < 0)
-        end = content.size();
-    if (end > start && content.at(end - 1) == '\r')
-        --end;
-    return content.sliced(start, end - start);
+// A line ends at a line feed or a carriage return: the station writes CR LF, and a day file
+// another program wrote with CR or LF alone still has lines, not one torn tail.
+bool isLineEnd(char c) {
+    return c == '\n' || c == '\r';
 }
 
-// Where the whole lines of a file end: after its last line feed.
+// Where the whole lines of a text end: after its last line end (0 when it has none).
 qsizetype wholeLinesEnd(QByteArrayView content) {
-    return content.lastIndexOf('\n') + 1;
+    for (qsizetype i = content.size(); i > 0; --i) {
+        if (isLineEnd(content.at(i - 1)))
+            return i;
+    }
+    return 0;
+}
+
+// Where the line that holds position ends (content's size when it has no line end).
+qsizetype lineEnd(QByteArrayView content, qsizetype position) {
+    for (qsizetype i = position; i < content.size(); ++i) {
+        if (isLineEnd(content.at(i)))
+            return i;
+    }
+    return content.size();
+}
+
+// The line of content (without its line end) that holds position.
+QByteArrayView lineAround(QByteArrayView content, qsizetype position) {
+    const qsizetype start = wholeLinesEnd(content.first(position));
+    return content.sliced(start, lineEnd(content, position) - start);
 }
 
 // The size of the file without a torn last line (one without its line end). Reads backwards
@@ -59,9 +74,8 @@ qint64 sizeWithoutTornLine(QFile& file) {
         const QByteArray bytes = file.read(end - start);
         if (bytes.size() != end - start)
             return -1;
-        const qsizetype feed = bytes.lastIndexOf('\n');
-        if (feed >= 0)
-            return start + feed + 1;
+        if (const qsizetype whole = wholeLinesEnd(bytes); whole > 0)
+            return start + whole;
     }
     return 0;
 }
@@ -119,9 +133,7 @@ bool PrintLog::holdsNumber(const QByteArray& content, const QByteArray& storedNu
         for (qsizetype start = 0; start < whole.size();) {
             if (lineHolds(lineAround(whole, start), number))
                 return true;
-            start = whole.indexOf('\n', start) + 1;
-            if (start <= 0)
-                break;
+            start = lineEnd(whole, start) + 1;
         }
         return false;
     }
@@ -191,9 +203,21 @@ void PrintLog::appendToFile(const QString& path, const QByteArray& lines) {
     qint64 start = sizeWithoutTornLine(file);
     if (start < 0)
         throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
-    if (start != file.size() && !file.resize(start))
-        throw Failure(fileFailure(path, QStringLiteral("repaired"), file.errorString()));
-    if (file.seek(start) && file.write(lines) == lines.size() && syncToDisk(file))
+    if (start != file.size()) {
+        // What a write cut short left: a part line could read as another, shorter number.
+        if (file.seek(start))
+            qCWarning(lcPrint).noquote()
+                << QStringLiteral("print log %1: an unfinished last line removed: \"%2\"")
+                       .arg(QDir::toNativeSeparators(path),
+                            QString::fromLocal8Bit(file.read(1024)));
+        if (!file.resize(start))
+            throw Failure(fileFailure(path, QStringLiteral("repaired"), file.errorString()));
+    }
+    // A last line ended by CR alone (a write cut between CR and LF) gets its LF first.
+    QByteArray bytes = lines;
+    if (start > 0 && file.seek(start - 1) && file.read(1) == "\r")
+        bytes.prepend('\n');
+    if (file.seek(start) && file.write(bytes) == bytes.size() && syncToDisk(file))
         return;
     const QString reason = file.errorString();
     // Undo what part of the lines reached the file, so no torn line stays behind.

@@ -115,6 +115,10 @@ void PrintLogTest::searchFindsOnlyAHoldingLine_data() {
         << QByteArray(day + "1\r\nx ---   \r\n") << "" << true;
     QTest::newRow("empty number, none blank") << QByteArray(day + "1\r\n") << "" << false;
     QTest::newRow("empty file") << QByteArray() << "1" << false;
+    QTest::newRow("lines ended by CR alone")
+        << QByteArray(day + "5\r" + day + "77\r" + day + "8\r") << "77" << true;
+    QTest::newRow("lines ended by LF alone")
+        << QByteArray(day + "5\n" + day + "77\n") << "77" << true;
 }
 
 void PrintLogTest::searchFindsOnlyAHoldingLine() {
@@ -214,6 +218,14 @@ void PrintLogTest::appendsAreWholeAndCutATornLine() {
     QVERIFY(!bytes.contains("---12"));
     QCOMPARE(readAll(m_log->dayFilePath(QStringLiteral("2026-12-08 01:00:00"))).count("---T3\r\n"),
              1);
+
+    // Another program's lines, ended by CR alone, are lines: kept whole, and found.
+    const QByteArray foreign("a b ---OLDA\ra b ---OLDB\r");
+    writeAll(path, foreign);
+    m_log->appendEntries({{QStringLiteral("T5"), day}});
+    QVERIFY(readAll(path).startsWith(QByteArray(foreign).append("\n2026-12-07 09:00:00 ")));
+    QVERIFY(m_log->CheckPrintLog(QStringLiteral("OLDB"), day, false, false));
+    QVERIFY(m_log->CheckPrintLog(QStringLiteral("T5"), day, false, false));
 
     // The folder check leaves nothing behind, and names a folder that cannot take an append.
     m_log->checkWritable();
