@@ -41,7 +41,8 @@ QList<MasterRecord> readRows(LabDatabase& database, const QString& barcodeText) 
     return kept;
 }
 
-void record(LabDatabase& database, const QString& barcodeText) {
+// Returns the number of rows recorded.
+int record(LabDatabase& database, const QString& barcodeText) {
     const QList<MasterRecord> kept = readRows(database, barcodeText);
     for (const MasterRecord& r : kept) {
         QCoreApplication::processEvents();
@@ -51,6 +52,7 @@ void record(LabDatabase& database, const QString& barcodeText) {
                           LabStatements::serverTimeText(serverTime));
     }
     database.commitTransaction();
+    return int(kept.size());
 }
 
 QString describe(const std::exception& e) {
@@ -86,7 +88,7 @@ BarcodeRecording saveBarcodes(LabDatabase& database, QString& barcodeText) {
     }
 
     try {
-        record(database, barcodeText);
+        result.rows = record(database, barcodeText);
     } catch (const std::exception& e) {
         result.failure = describe(e);
         try {

@@ -19,6 +19,7 @@ struct BarcodeRecording {
     Outcome outcome = Outcome::Blank;
     QString failure;     // the failure that ended the recording (RolledBack, UndoFailed)
     QString undoFailure; // why the rollback failed (UndoFailed)
+    int rows = 0;        // the exam rows recorded (Recorded); none when the database has none
 
     // For UndoFailed, the text the Print command shows in a warning box:
     // "The database could not undo the recording of barcode <barcode>: <reason>"; otherwise empty.

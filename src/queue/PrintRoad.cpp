@@ -171,8 +171,14 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                 faults.append(refused);
                 continue;
             }
-            qCInfo(lcPrint).noquote()
-                << QStringLiteral("request %1: barcode %2 recorded").arg(order.key, barcode);
+            if (recording.rows > 0)
+                qCInfo(lcPrint).noquote()
+                    << QStringLiteral("request %1: barcode %2 recorded").arg(order.key, barcode);
+            else
+                qCWarning(lcPrint).noquote()
+                    << QStringLiteral("request %1: barcode %2 printed, but nothing recorded: the "
+                                      "database holds no exam with that barcode")
+                           .arg(order.key, barcode);
             m_progress.setStage(order.key, label, Stage::Recorded);
             m_progress.addLineOwed(order.key);
             outcome.done.append(barcode);

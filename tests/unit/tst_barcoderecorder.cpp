@@ -162,6 +162,7 @@ private Q_SLOTS:
         QString text = QStringLiteral("B1");
         const BarcodeRecording result = saveBarcodes(*m_db, text);
         QCOMPARE(result.outcome, Outcome::Recorded);
+        QCOMPARE(result.rows, 3);
         QVERIFY(text.isEmpty());
 
         QStringList expected{QStringLiteral("begin"), QStringLiteral("rows [B1]")};
@@ -200,7 +201,9 @@ private Q_SLOTS:
         threeRows();
         // A leading blank is part of the barcode: sent as it is, it matches no row.
         QString text = QStringLiteral(" B1");
-        QCOMPARE(saveBarcodes(*m_db, text).outcome, Outcome::Recorded);
+        const BarcodeRecording result = saveBarcodes(*m_db, text);
+        QCOMPARE(result.outcome, Outcome::Recorded);
+        QCOMPARE(result.rows, 0); // told apart from a recording, in the station log
         QVERIFY(text.isEmpty());
         QCOMPARE(m_db->calls, (QStringList{QStringLiteral("begin"), QStringLiteral("rows [ B1]"),
                                            QStringLiteral("commit")}));
