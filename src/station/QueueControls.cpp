@@ -162,12 +162,18 @@ void QueueControls::runCycle(bool byTimer) {
         m_notices.notice(QStringLiteral("Automatic printing stopped: %1\nIt prints again once the "
                                         "fault is mended.")
                              .arg(summary.stationFault));
+        m_stoppedShown = true;
     } else if (summary.printed > 0 || summary.failed > 0) {
         m_notices.notice(QStringLiteral("Automatic printing: %1 requests printed (%2 labels), "
                                         "%3 failed.")
                              .arg(summary.printed)
                              .arg(summary.labels)
                              .arg(summary.failed));
+        m_stoppedShown = false;
+    } else if (m_stoppedShown) {
+        // A run with nothing to print must not leave "stopped" up after the fault is mended.
+        m_notices.notice(QStringLiteral("Automatic printing runs again: the fault is mended."));
+        m_stoppedShown = false;
     }
     runDeferredRefresh();
     m_print.runWaiting();

@@ -68,4 +68,5 @@ private:
     int m_refreshTickCount = 0;
     bool m_refreshDeferred = false;
     bool m_showing = false;
+    bool m_stoppedShown = false; // the status line says automatic printing is stopped
 };

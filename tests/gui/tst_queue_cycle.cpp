@@ -182,6 +182,22 @@ void QueueCycleTest::aStationFaultStopsTheRunUntilMended() {
     QCOMPARE(m_world->lab().masterRecords().size(), 4);
     for (int row = 1; row <= 3; ++row)
         QVERIFY(rowIsMarked(grid(), row));
+
+    // Stopped again, then mended with nothing left to print: the status line says so.
+    m_world->lab().addRequest(
+        request(QStringLiteral("T400C"), 1, {item(QStringLiteral("ESR"), "B400")}));
+    refresh();
+    QVERIFY(QDir().rename(folder, folder + QStringLiteral(".aside")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    station().onAutoPrintTick();
+    QVERIFY(station().notices().recent().last().startsWith(
+        QStringLiteral("Automatic printing stopped: ")));
+    blocker.remove();
+    QVERIFY(QDir().rename(folder + QStringLiteral(".aside"), folder));
+    station().marks().MarkRowPrinted(1); // T400C, printed by hand meanwhile
+    station().onAutoPrintTick();
+    QCOMPARE(station().notices().recent().last(),
+             QStringLiteral("Automatic printing runs again: the fault is mended."));
 }
 
 void QueueCycleTest::everyRequestAfterDowntimeIsListedAndPrinted() {
