@@ -220,6 +220,18 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
                                  .arg(job),
                              message.isEmpty() ? reasons.join(QStringLiteral(", ")) : message));
         }
+        if (state == IPP_JSTATE_PENDING) {
+            // A queue stopped while the job waits (a job the queue stops goes back to waiting)
+            // would hold it until the time-out: say so at once.
+            try {
+                checkQueue(http, queue);
+            } catch (const Failure& failure) {
+                cancel(http, queue, job);
+                throw Failure(QStringLiteral("%1 The label's job %2 was cancelled.")
+                                  .arg(failure.description())
+                                  .arg(job));
+            }
+        }
         if (state == IPP_JSTATE_STOPPED || reasons.contains(QLatin1String("printer-stopped"))) {
             cancel(http, queue, job);
             fail(queue, withMessage(QStringLiteral("stopped before the label's job %1 was "

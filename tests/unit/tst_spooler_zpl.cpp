@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QTest>
+#include <QThread>
+#include <thread>
 
 class SpoolerZplTest : public QObject {
     Q_OBJECT
@@ -108,6 +110,28 @@ private Q_SLOTS:
         QCOMPARE(openJobs(QStringLiteral("LabelRaw")), QString());
         QVERIFY(m_printer->jobs().isEmpty());
         printing.checkReady();
+    }
+
+    // A queue stopped while its job waits for the printer fails the label at once, not at the
+    // time-out, and cancels the job.
+    void queueStoppedWhileTheJobWaits() {
+        {
+            SimulatedLabelPrinter gone; // its port, closed again: the job waits for the device
+            cups({QStringLiteral("zpl"), QString::number(gone.port())});
+        }
+        LabelPrinting printing;
+        printing.setTemplatePath(writeTemplate(QStringLiteral("zpl:queue:LabelRaw"),
+                                               QStringLiteral("\"timeout\": 60,")));
+        std::thread stop([] {
+            QThread::sleep(1);
+            labeltest::run(QStringLiteral("cupsdisable"), {QStringLiteral("LabelRaw")});
+        });
+        expectFailure([&] { print(printing, QStringLiteral("2401150042"), 1); },
+                      QStringLiteral("is stopped"));
+        stop.join();
+        QCOMPARE(openJobs(QStringLiteral("LabelRaw")), QString());
+        labeltest::run(QStringLiteral("cupsenable"), {QStringLiteral("LabelRaw")});
+        cups({QStringLiteral("zpl"), QString::number(m_printer->port())});
     }
 
     // A job that has not ended within the template's time-out fails the label and is cancelled,
