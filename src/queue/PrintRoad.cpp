@@ -84,12 +84,17 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
     int blanks = 0;
     int labels = 0; // ticked entries with a barcode
     const int count = entries.entryCount();
+    // The ticks as Print found them: a tap on the checklist or Check All while the job yields
+    // would otherwise drop labels from a request that is then logged as printed.
+    QList<bool> ticked(count);
+    for (int k = 0; k < count; ++k)
+        ticked[k] = entries.isTicked(k);
     for (int k = 0; k < count; ++k) {
         if (!m_activity.yield()) {
             outcome.end = End::Stopped;
             return outcome;
         }
-        if (!entries.isTicked(k))
+        if (!ticked.at(k))
             continue;
         const QString barcode = request.Barcodes.value(k);
         if (barcode.isEmpty()) {
@@ -115,10 +120,18 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                 return outcome;
             }
             try {
-                m_printing.printBarcodeLabel(barcode, request.PatientName, request.HospNum,
-                                             request.Instruments.value(k), request.TransDate,
-                                             request.RoomID,
-                                             request.Age + QLatin1Char('/') + request.Sex, *copies);
+                // One print run per copy, with the window answering between them: a mistyped
+                // number of copies can be stopped by Exit, and the label printed again in full.
+                for (qint16 copy = 0; copy < *copies; ++copy) {
+                    if (copy > 0 && !m_activity.yield()) {
+                        outcome.end = End::Stopped;
+                        return outcome;
+                    }
+                    m_printing.printBarcodeLabel(barcode, request.PatientName, request.HospNum,
+                                                 request.Instruments.value(k), request.TransDate,
+                                                 request.RoomID,
+                                                 request.Age + QLatin1Char('/') + request.Sex, 1);
+                }
             } catch (const RequestDataFailure& failure) {
                 const QString reason = QStringLiteral("The labels of %1 cannot be printed: %2")
                                            .arg(barcode, failure.description());

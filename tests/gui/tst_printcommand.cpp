@@ -28,6 +28,8 @@ private Q_SLOTS:
     void printReturnsToSearching();
     void blankBarcodeIsReportedOnce();
     void copiesChangedDuringAYieldApplyFromTheNextEntry();
+    void ticksChangedDuringAYieldDoNotChangeTheJob();
+    void exitStopsAJobBetweenCopies();
     void badCopiesStopBeforePrinting_data();
     void badCopiesStopBeforePrinting();
     void aStopKeepsTheRequestAndPrintFinishesIt();
@@ -116,6 +118,28 @@ void PrintCommandTest::copiesChangedDuringAYieldApplyFromTheNextEntry() {
     c().cmdGenerate->click();
     QCOMPARE(scannedBarcodes(m_world->labelFolder()),
              (QStringList{"B1001", "B1002", "B1002", "B1003", "B1003"}));
+}
+
+void PrintCommandTest::ticksChangedDuringAYieldDoNotChangeTheJob() {
+    lookUp(QStringLiteral("T100C"));
+    c().lstExams->setTicked(2, false);
+    QTimer::singleShot(0, this, [this] { c().chkAll->click(); });
+    c().cmdGenerate->click();
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()), (QStringList{"B1001", "B1003"}));
+    QCOMPARE(logged(), QStringList(2, QStringLiteral("T100C")));
+}
+
+// A mistyped number of copies can be stopped: Exit between two copies ends the job there.
+void PrintCommandTest::exitStopsAJobBetweenCopies() {
+    lookUp(QStringLiteral("T100C"));
+    c().txtCopies->setText(QStringLiteral("500"));
+    // The first yield comes before entry 1; the next one after its first copy.
+    QTimer::singleShot(0, this,
+                       [this] { QTimer::singleShot(0, c().cmdExit, &QPushButton::click); });
+    c().cmdGenerate->click();
+    QCOMPARE(pdfs(), 1);
+    QVERIFY(m_world->lab().masterRecords().isEmpty());
+    QVERIFY(logged().isEmpty());
 }
 
 void PrintCommandTest::badCopiesStopBeforePrinting_data() {
