@@ -9,6 +9,7 @@
 #include "labels/LabelPrinting.h"
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
+#include "lookup/RequestFinder.h"
 #include "queue/PrintProgress.h"
 #include "queue/StationFaults.h"
 
@@ -211,11 +212,49 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
             << QStringLiteral("request %1 not finished: %2").arg(order.key, outcome.reason);
         return outcome;
     }
+    // Once logged, the request is never printed again: a label added, or a barcode changed,
+    // since the lookup would never come out. Read the request again first.
+    try {
+        const QStringList added = labelsAddedSinceLookup(order);
+        if (m_activity.stopRequested()) {
+            outcome.end = End::Stopped;
+            return outcome;
+        }
+        if (!added.isEmpty()) {
+            outcome.end = End::RequestFault;
+            outcome.reason = QStringLiteral("Request %1 has labels that were not there when it "
+                                            "was looked up (%2): look it up again to print them.")
+                                 .arg(order.key, added.join(QStringLiteral(", ")));
+        }
+    } catch (const std::exception& error) {
+        outcome.end = End::RequestFault;
+        outcome.reason =
+            QStringLiteral("Request %1 could not be read again to check that every label was "
+                           "printed: %2")
+                .arg(order.key, describe(error));
+    }
+    if (outcome.end == End::RequestFault) {
+        qCWarning(lcPrint).noquote()
+            << QStringLiteral("request %1 not finished: %2").arg(order.key, outcome.reason);
+        return outcome;
+    }
     if (!logRequest(order, outcome))
         return outcome;
     m_progress.forget(order.key);
     outcome.end = End::Complete;
     return outcome;
+}
+
+QStringList PrintRoad::labelsAddedSinceLookup(const PrintJobOrder& order) {
+    const FoundRequest now = findRequest(m_lab, order.key, m_activity);
+    QStringList added;
+    if (now.outcome != LookupOutcome::Loaded)
+        return added; // gone since: nothing more of it to print
+    for (const QString& barcode : now.request.Barcodes) {
+        if (!barcode.isEmpty() && !order.request->Barcodes.contains(barcode))
+            added.append(barcode);
+    }
+    return added;
 }
 
 bool PrintRoad::logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome) {

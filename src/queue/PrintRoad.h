@@ -68,6 +68,8 @@ private:
     PrintJobOutcome run(const PrintJobOrder& order);
     PrintJobOutcome stationFault(PrintJobOutcome outcome, int source, const QString& reason);
     bool logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome);
+    // The barcodes the request has in the database now that the job's lookup did not have.
+    QStringList labelsAddedSinceLookup(const PrintJobOrder& order);
 
     LabDatabase& m_lab;
     LabelPrinting& m_printing;

@@ -27,6 +27,8 @@ private Q_SLOTS:
     void faultAtEntryTwo_data();
     void faultAtEntryTwo();
     void aDateThatIsNotADatePrintsNothing();
+    void aLabelNewSinceTheLookupKeepsTheRequestUnlogged_data();
+    void aLabelNewSinceTheLookupKeepsTheRequestUnlogged();
     void aRunNeverLogsARequestWithoutALabel_data();
     void aRunNeverLogsARequestWithoutALabel();
     void theStationLogTellsWhatTheRoadDid();
@@ -120,6 +122,40 @@ void PrintRoadTest::ticksAndCopies() {
     QCOMPARE(logged(), QStringList(records.size(), number));
     QCOMPARE(outcome.logged, !records.isEmpty());
     QCOMPARE(road.blanks, number == QLatin1String("200") ? QStringList{"1"} : QStringList{});
+}
+
+void PrintRoadTest::aLabelNewSinceTheLookupKeepsTheRequestUnlogged_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("an exam added")
+        << "INSERT INTO tbLabMaster (RefNum, TransDate, RequestStatus, ItemId, HospNum, IdNum,"
+           " RequestNum, SpecimenId, SectionId, Barcode, InstrumentId, ProfileId)"
+           " SELECT RefNum, TransDate, RequestStatus, ItemId, HospNum, IdNum, RequestNum,"
+           " SpecimenId, SectionId, 'B1004', InstrumentId, ProfileId FROM tbLabMaster"
+           " WHERE Barcode = 'B1003'";
+    QTest::newRow("a barcode changed")
+        << "UPDATE tbLabMaster SET Barcode = 'B1004' WHERE Barcode = 'B1003'";
+}
+
+// Between the lookup and the log, the request changes under the job: it is not logged until a
+// new lookup has printed what is new.
+void PrintRoadTest::aLabelNewSinceTheLookupKeepsTheRequestUnlogged() {
+    QFETCH(QString, change);
+    const QStringList printedFirst{"B1001", "B1002", "B1003"};
+    RoadWorld& road = *m_road;
+    const PrintJobOutcome first = road.printRequest(QStringLiteral("T100C"), m_day, [&](int n) {
+        if (n == 3)
+            road.sql(change);
+    });
+    QCOMPARE(first.end, End::RequestFault);
+    QVERIFY2(first.reason.contains(QStringLiteral("(B1004): look it up again")),
+             qPrintable(first.reason));
+    QCOMPARE(printed(), printedFirst);
+    QVERIFY(logged().isEmpty());
+
+    const PrintJobOutcome again = road.printRequest(QStringLiteral("T100C"), m_day);
+    QCOMPARE(again.end, End::Complete);
+    QCOMPARE(printed(), printedFirst + QStringList{"B1004"});
+    QVERIFY(!logged().isEmpty());
 }
 
 void PrintRoadTest::aRunNeverLogsARequestWithoutALabel_data() {
