@@ -33,10 +33,13 @@ void RecentRequests::LoadRecentRequests() {
     });
     RowSet page = m_lab.recentRequests();
     QDateTime before;
-    // A full page that brought new requests may hide older ones that came in while nobody
-    // refreshed: ask for the next older page, until a page is short, brings nothing new (the
-    // list already holds what follows) or does not move back in time.
-    while (addPage(page) > 0 && page.rowCount() == pageSize && !m_activity.stopRequested()) {
+    // A full page may hide older requests: ones that came in while nobody refreshed, or that
+    // entered the window late (a back-dated entry, a status set to waiting). Ask for the next
+    // older page, until a page is short or does not move back in time.
+    for (;;) {
+        addPage(page);
+        if (page.rowCount() < pageSize || m_activity.stopRequested())
+            return;
         const QDateTime oldest =
             DateTimeText::parse(page.value(page.rowCount() - 1, QStringLiteral("transdate")));
         if (!oldest.isValid() || (before.isValid() && oldest.addSecs(1) >= before))
@@ -48,22 +51,15 @@ void RecentRequests::LoadRecentRequests() {
     }
 }
 
-int RecentRequests::addPage(const RowSet& page) {
-    // Rows are only appended, so a number whose row lies beyond this mark came with this page.
-    const int listedBefore = m_list.rowCount();
-    int fresh = 0;
+void RecentRequests::addPage(const RowSet& page) {
     for (int i = 0; i < page.rowCount(); ++i) {
         const QString refNum = page.value(i, QStringLiteral("RefNum"));
-        const int row = m_list.rowOf(refNum);
         // A number returned twice (two transaction times) has its row after the first time.
-        if (row < 0)
+        if (m_list.rowOf(refNum) < 0)
             AddRequestRow(refNum);
-        if (row < 0 || row >= listedBefore)
-            ++fresh;
         if (!m_activity.yield())
-            return 0;
+            return;
     }
-    return fresh;
 }
 
 void RecentRequests::AddRequestRow(const QString& refNum) {

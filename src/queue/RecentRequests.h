@@ -26,8 +26,8 @@ public:
     void LoadRecentRequests();
 
 private:
-    // How many rows of the page were new to the list before the page.
-    int addPage(const RowSet& page);
+    // Adds a row for every number of the page the list does not hold yet.
+    void addPage(const RowSet& page);
     void AddRequestRow(const QString& refNum);
 
     LabDatabase& m_lab;

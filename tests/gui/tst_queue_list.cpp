@@ -34,6 +34,7 @@ private Q_SLOTS:
     void loggedRequestIsMarkedAtOnce();
     void failedRefreshKeepsRowsAndRestoresTheGrid();
     void aRequestWithABadDateFailsAlone();
+    void aRequestEnteringBelowTheNewestPageIsListed();
     void fullGridRefusesNewRows();
     void refreshPressInsideARefreshWaitsForIt();
     void refreshTickInsideARefreshIsDropped();
@@ -189,6 +190,20 @@ void QueueListTest::aRequestWithABadDateFailsAlone() {
     QVERIFY(list.failure(0).contains(QStringLiteral("is not a date")));
     QVERIFY(m_fixture->messages.shown.isEmpty());
     verifyGridIdle();
+}
+
+// Entered back-dated, or set to waiting late: older than the newest 50 listed requests.
+void QueueListTest::aRequestEnteringBelowTheNewestPageIsListed() {
+    for (int i = 0; i < 60; ++i)
+        m_world->lab().addRequest(
+            request(QStringLiteral("N%1").arg(i), 1 + i % 9,
+                    {item(QStringLiteral("CBC"), QStringLiteral("B9%1").arg(i))}));
+    recent().onRefreshClick();
+    QCOMPARE(grid().rows(), 63);
+    m_world->lab().addRequest(
+        request(QStringLiteral("LATE"), 100, {item(QStringLiteral("CBC"), "B800")}));
+    ticks(QueueControls::ticksPerRefresh);
+    QCOMPARE(gridNumbers(grid()).last(), QStringLiteral("LATE"));
 }
 
 void QueueListTest::fullGridRefusesNewRows() {
