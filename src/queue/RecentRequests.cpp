@@ -62,6 +62,20 @@ void RecentRequests::addPage(const RowSet& page) {
     }
 }
 
+bool RecentRequests::makeRoomAndAppend(const QStringList& values) {
+    // Months without a Refresh press fill the list: its printed rows make room, as that press
+    // would, unless a run walks the list now.
+    if (m_activity.isRunning(StationActivity::Kind::Cycle))
+        return false;
+    const int dropped = m_list.dropPrinted();
+    if (dropped == 0)
+        return false;
+    qCInfo(lcQueue).noquote() << QStringLiteral(
+                                     "refresh: the request list was full; %1 printed rows removed")
+                                     .arg(dropped);
+    return m_list.appendRow(values);
+}
+
 void RecentRequests::AddRequestRow(const QString& refNum) {
     const RowSet exams = m_lab.requestExams(refNum);
     if (exams.isEmpty())
@@ -79,7 +93,7 @@ void RecentRequests::AddRequestRow(const QString& refNum) {
                              exams.value(0, QStringLiteral("HospNum")),
                              exams.value(0, QStringLiteral("IDNum")),
                              exams.value(0, QStringLiteral("RequestNum"))};
-    if (!m_list.appendRow(values)) {
+    if (!m_list.appendRow(values) && !makeRoomAndAppend(values)) {
         throw Failure(QStringLiteral("The request list is full: it holds %1 requests, the most it "
                                      "can. Press Refresh to start it again.")
                           .arg(RequestListModel::maxRows));

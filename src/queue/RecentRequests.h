@@ -28,6 +28,8 @@ public:
 private:
     // Adds a row for every number of the page the list does not hold yet.
     void addPage(const RowSet& page);
+    // The list is full: drops its printed rows, when no run walks it, and appends the row.
+    bool makeRoomAndAppend(const QStringList& values);
     void AddRequestRow(const QString& refNum);
 
     LabDatabase& m_lab;

@@ -79,6 +79,17 @@ void RequestListModel::clear() {
     endResetModel();
 }
 
+int RequestListModel::dropPrinted() {
+    const qsizetype before = m_rows.size();
+    beginResetModel();
+    m_rows.removeIf([](const Row& row) { return row.state == State::Printed; });
+    m_rowOf.clear();
+    for (int r = static_cast<int>(m_rows.size()) - 1; r >= 0; --r)
+        m_rowOf.insert(m_rows.at(r).cells.at(RefNum), r);
+    endResetModel();
+    return static_cast<int>(before - m_rows.size());
+}
+
 int RequestListModel::rowOf(const QString& refNum) const {
     return m_rowOf.value(refNum, -1);
 }

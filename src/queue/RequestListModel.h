@@ -37,6 +37,9 @@ public:
     bool appendRow(const QStringList& values);
     // Removes every row.
     void clear();
+    // Removes every row marked printed, keeping the order of the others; returns how many went.
+    // Row numbers change: never while a run walks the list.
+    int dropPrinted();
 
     // The row (from 0) whose RefNum is refNum exactly, or -1.
     int rowOf(const QString& refNum) const;

@@ -219,8 +219,19 @@ void QueueListTest::fullGridRefusesNewRows() {
     QVERIFY(station().notices().recent().last().contains(QStringLiteral("is full")));
     verifyGridIdle();
 
+    // Full of printed rows, as after months unattended: they make room, the others stay.
+    station().marks().MarkRowPrinted(1);
+    station().marks().MarkRowPrinted(3);
+    m_world->lab().addRequest(
+        request(QStringLiteral("T300C"), 1, {item(QStringLiteral("CBC"), "B300")}));
+    ticks(QueueControls::ticksPerRefresh);
+    const QStringList numbers = gridNumbers(grid());
+    QCOMPARE(numbers.mid(0, 2), (QStringList{"1", "3"}));
+    QCOMPARE(numbers.mid(numbers.size() - 2), (QStringList{"T300C", "T200C"}));
+    QCOMPARE(grid().rows(), RequestListModel::maxRows + 1); // full again: T100C waits
+
     recent().onRefreshClick();
-    QCOMPARE(gridNumbers(grid()), (QStringList{"T200C", "T100C"}));
+    QCOMPARE(gridNumbers(grid()), (QStringList{"T300C", "T200C", "T100C"}));
 }
 
 void QueueListTest::refreshPressInsideARefreshWaitsForIt() {
