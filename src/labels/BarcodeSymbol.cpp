@@ -81,6 +81,17 @@ bool BarcodeSymbol::isDrawable(int symbology) {
     return symbology != BARCODE_MAXICODE;
 }
 
+BarcodeSymbol BarcodeSymbol::encode(int symbology, const QString& text, bool quietZones,
+                                    bool textFromRequest) {
+    try {
+        return encode(symbology, text, quietZones);
+    } catch (const RequestDataFailure& failure) {
+        if (textFromRequest)
+            throw;
+        throw Failure(failure.description());
+    }
+}
+
 BarcodeSymbol BarcodeSymbol::encode(int symbology, const QString& text, bool quietZones) {
     const ZintSymbolPtr symbol(ZBarcode_Create());
     if (!symbol)

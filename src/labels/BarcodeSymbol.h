@@ -28,6 +28,10 @@ public:
     // Throws RequestDataFailure when zint cannot encode the text in the symbology, Failure when
     // it rejects the symbology's options or runs out of memory.
     static BarcodeSymbol encode(int symbology, const QString& text, bool quietZones);
+    // The same, for a text that is the template's own rather than a request's: zint blames the
+    // text it is given, and when that text is the template's, so is the fault (Failure).
+    static BarcodeSymbol encode(int symbology, const QString& text, bool quietZones,
+                                bool textFromRequest);
 
     // Size of the whole symbol, quiet zones included, in modules.
     QSizeF size() const { return m_size; }

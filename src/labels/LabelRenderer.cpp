@@ -70,20 +70,10 @@ void drawText(QPainter& painter, const LabelText& item, const QString& value, co
     drawTextLine(painter, makeFont(item.font), dots.box(item.box), horizontal(item.align), text);
 }
 
-// zint blames the text it is given; when that text is the template's, so is the fault.
-BarcodeSymbol encode(const LabelBarcode& item, const QString& value, bool fromRequest) {
-    try {
-        return BarcodeSymbol::encode(item.symbology, value, item.quietZones);
-    } catch (const RequestDataFailure& failure) {
-        if (fromRequest)
-            throw;
-        throw Failure(failure.description());
-    }
-}
-
 void drawBarcode(QPainter& painter, const LabelBarcode& item, const QString& value,
                  bool fromRequest, const Dots& dots) {
-    const BarcodeSymbol symbol = encode(item, value, fromRequest);
+    const BarcodeSymbol symbol =
+        BarcodeSymbol::encode(item.symbology, value, item.quietZones, fromRequest);
     const QSizeF modules = symbol.size();
 
     // The box on whole dots, inside the template's box.

@@ -175,20 +175,11 @@ private:
         writeLine(text, fontDots(item.font.size, m_label.dpi), m_dots.inside(item.box), item.align);
     }
 
-    BarcodeSymbol encode(const LabelBarcode& item, const QString& value, bool fromRequest) const {
-        try {
-            return BarcodeSymbol::encode(item.symbology, value, item.quietZones);
-        } catch (const RequestDataFailure& failure) {
-            if (fromRequest)
-                throw;
-            throw Failure(failure.description());
-        }
-    }
-
     void writeBarcode(const LabelBarcode& item) {
         const QString value = item.content.resolve(m_values, m_title);
         const bool fromRequest = item.content.fromRequest(m_values);
-        const BarcodeSymbol symbol = encode(item, value, fromRequest);
+        const BarcodeSymbol symbol =
+            BarcodeSymbol::encode(item.symbology, value, item.quietZones, fromRequest);
         const bool native = item.symbology == BARCODE_CODE128;
         if (native) {
             // The printer encodes Code 128 itself, from printable ASCII.
