@@ -54,6 +54,14 @@ start_station() {
   STATION_PID=$!
 }
 
+# Starts the station and waits for its window, focused; its id in $win for the helpers below.
+open_station_window() {
+  start_station
+  win=$(wait_window '^ Quillon$')
+  xdotool windowfocus --sync "$win"
+  sleep 0.5
+}
+
 # Waits until a window whose name matches the pattern is mapped; prints its id.
 wait_window() {
   local pattern=$1 id

@@ -25,10 +25,7 @@ labdb "INSERT INTO tbLabMaster (RequestNum, RefNum, Transdate, RequestStatus, It
          '-1 minutes'), 'X', ItemId, HospNum, IdNum, SpecimenId, SectionId, ProfileId, 'B3€0',
          InstrumentId FROM tbLabMaster WHERE RefNum IN ($recent) LIMIT 1;"
 
-start_station
-win=$(wait_window '^ Quillon$')
-xdotool windowfocus --sync "$win"
-sleep 0.5
+open_station_window
 find_print_now
 
 

@@ -36,10 +36,7 @@ refnum=$(labdb "SELECT RefNum FROM tbLabMaster WHERE RequestStatus = 'X' GROUP B
 expected=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum = '$refnum';" | sort)
 
 QUILLON="$root/usr/bin/quillon"
-start_station
-win=$(wait_window '^ Quillon$')
-xdotool windowfocus --sync "$win"
-sleep 0.5
+open_station_window
 mark_spool
 print_by_hand "$refnum"
 wait_spooled "$(echo "$expected" | wc -l)"

@@ -54,10 +54,7 @@ request_with_labels() { # the n-th newest demo request with several labels
 barcodes_of() { labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum = '$1';" | sort; }
 logged_lines() { cat "$WORK"/PrintLog/*.txt 2>/dev/null | wc -l; }
 
-start_station
-win=$(wait_window '^ Quillon$')
-xdotool windowfocus --sync "$win"
-sleep 0.5
+open_station_window
 
 
 # 1. Straight over TCP.
