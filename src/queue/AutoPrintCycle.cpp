@@ -1,25 +1,29 @@
 #include "queue/AutoPrintCycle.h"
 
+#include "app/DateTimeText.h"
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
 #include "app/StationActivity.h"
 #include "app/StationLog.h"
 #include "lookup/ExamChecklistModel.h"
 #include "lookup/RequestFinder.h"
+#include "queue/LabelLedger.h"
 #include "queue/Notices.h"
 #include "queue/PrintProgress.h"
 #include "queue/PrintRoad.h"
+#include "queue/PrintedMarks.h"
 #include "queue/RequestListModel.h"
 #include "queue/StationFaults.h"
 
 using End = PrintJobOutcome::End;
 
 AutoPrintCycle::AutoPrintCycle(LabDatabase& lab, PrintRoad& road, RequestListModel& list,
-                               PrintProgress& progress, StationFaults& faults,
+                               PrintedMarks& marks, PrintProgress& progress, StationFaults& faults,
                                StationActivity& activity, Notices& notices)
     : m_lab(lab)
     , m_road(road)
     , m_list(list)
+    , m_marks(marks)
     , m_progress(progress)
     , m_faults(faults)
     , m_activity(activity)
@@ -50,13 +54,26 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
             summary.stopped = true;
             break;
         }
-        const RequestListModel::State state = m_list.state(row);
-        if (state == RequestListModel::State::Printed)
-            continue;
+        RequestListModel::State state = m_list.state(row);
         if (state == RequestListModel::State::Failed && byTimer &&
             !m_progress.retryDue(m_list.refNum(row), m_run))
             continue;
-        const RowEnd end = printRow(row, summary);
+        if (state != RequestListModel::State::Printed) {
+            // Another road (Print by hand, another station on the same folder) may have logged
+            // the request since its row was marked: the print log decides, not the mark.
+            const std::optional<bool> logged = isLogged(row, summary);
+            if (!logged)
+                continue;
+            if (*logged)
+                state = RequestListModel::State::Printed;
+        }
+        if (!summary.stationFault.isEmpty()) {
+            summary.stopped = true;
+            break;
+        }
+        const RowEnd end = state == RequestListModel::State::Printed
+                               ? printAddedLabels(row, summary)
+                               : printRow(row, summary);
         if (m_display)
             m_display->requestDone();
         if (end == RowEnd::StationFault || end == RowEnd::Stopped) {
@@ -67,11 +84,24 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
     return summary;
 }
 
-AutoPrintCycle::RowEnd AutoPrintCycle::printRow(int row, Summary& summary) {
-    const QString number = m_list.refNum(row);
-    FoundRequest found;
+std::optional<bool> AutoPrintCycle::isLogged(int row, Summary& summary) {
     try {
-        found = findRequest(m_lab, number, m_activity);
+        return m_marks.MarkIfLogged(m_list.refNum(row), m_list.transDate(row));
+    } catch (const RequestDataFailure& failure) {
+        fail(row, failure.description());
+        ++summary.failed;
+    } catch (const Failure& failure) {
+        // Printing without knowing what the log holds could print every request again.
+        summary.stationFault = failure.description();
+        m_faults.raise(StationFaults::Source::PrintLog, failure.description());
+    }
+    return std::nullopt;
+}
+
+std::optional<AutoPrintCycle::RowEnd> AutoPrintCycle::lookUp(int row, FoundRequest& found,
+                                                             Summary& summary) {
+    try {
+        found = findRequest(m_lab, m_list.refNum(row), m_activity);
     } catch (const std::exception& error) {
         const auto* failure = dynamic_cast<const Failure*>(&error);
         const QString reason =
@@ -87,6 +117,52 @@ AutoPrintCycle::RowEnd AutoPrintCycle::printRow(int row, Summary& summary) {
     }
     if (found.outcome == LookupOutcome::Failed)
         return RowEnd::Stopped;
+    return std::nullopt;
+}
+
+AutoPrintCycle::RowEnd AutoPrintCycle::printAddedLabels(int row, Summary& summary) {
+    // Only requests of the list's window: older rows would cost a lookup each, every minute.
+    const QDateTime date = DateTimeText::parse(m_list.transDate(row));
+    if (!date.isValid() || date < QDateTime::currentDateTime().addSecs(-windowMinutes * 60))
+        return RowEnd::Printed;
+    const QString number = m_list.refNum(row);
+    FoundRequest found;
+    if (const std::optional<RowEnd> end = lookUp(row, found, summary))
+        return *end;
+    if (found.outcome != LookupOutcome::Loaded)
+        return RowEnd::Printed; // gone since: nothing more of it to print
+    const QStringList labels = PrintProgress::labelIds(found.request.Barcodes);
+    LabelLedger& ledger = m_progress.ledger();
+    if (!ledger.knows(number)) {
+        // Logged before the ledger knew it (another station, an older version, a lost ledger):
+        // the print log rules, so its labels are taken as printed.
+        ledger.markLogged(number, labels);
+        return RowEnd::Printed;
+    }
+    const QStringList added = ledger.unknown(number, labels);
+    if (added.isEmpty())
+        return RowEnd::Printed;
+
+    qCInfo(lcQueue).noquote()
+        << QStringLiteral("request %1 was printed, but has %2 labels it did not have then")
+               .arg(number)
+               .arg(added.size());
+    m_list.markPending(row);
+    m_entries->clear();
+    for (int k = 0; k < found.entries.size(); ++k) {
+        m_entries->appendEntry(found.entries.at(k));
+        if (!found.request.Barcodes.value(k).isEmpty() &&
+            added.contains(PrintProgress::labelId(found.request.Barcodes, k)))
+            m_entries->setTicked(k, true);
+    }
+    return printFound(row, found, std::nullopt, summary);
+}
+
+AutoPrintCycle::RowEnd AutoPrintCycle::printRow(int row, Summary& summary) {
+    const QString number = m_list.refNum(row);
+    FoundRequest found;
+    if (const std::optional<RowEnd> end = lookUp(row, found, summary))
+        return *end;
     if (found.outcome != LookupOutcome::Loaded) {
         fail(row, QStringLiteral("Sample not found!"));
         ++summary.failed;
@@ -97,6 +173,13 @@ AutoPrintCycle::RowEnd AutoPrintCycle::printRow(int row, Summary& summary) {
     for (const QString& entry : found.entries)
         m_entries->appendEntry(entry);
     m_entries->tickAll();
+    return printFound(row, found, PrintLog::Entry{number, m_list.transDate(row)}, summary);
+}
+
+AutoPrintCycle::RowEnd AutoPrintCycle::printFound(int row, const FoundRequest& found,
+                                                  const std::optional<PrintLog::Entry>& cycleEntry,
+                                                  Summary& summary) {
+    const QString number = m_list.refNum(row);
     if (m_display)
         m_display->showRequest(found.request, *m_entries);
 
@@ -105,7 +188,7 @@ AutoPrintCycle::RowEnd AutoPrintCycle::printRow(int row, Summary& summary) {
     order.request = &found.request;
     order.entries = m_entries.get();
     order.copiesText = [] { return QStringLiteral("1"); };
-    order.cycleEntry = PrintLog::Entry{number, m_list.transDate(row)};
+    order.cycleEntry = cycleEntry;
     order.blankBarcode = [this, &number](int entry) {
         m_notices.notice(
             QStringLiteral("Request %1, label %2: Refnum is blank.").arg(number).arg(entry));
@@ -116,6 +199,10 @@ AutoPrintCycle::RowEnd AutoPrintCycle::printRow(int row, Summary& summary) {
     case End::Complete:
         m_list.markPrinted(row);
         ++summary.printed;
+        if (!cycleEntry)
+            m_notices.notice(QStringLiteral("Request %1: labels added since it was printed are "
+                                            "printed now (%2).")
+                                 .arg(number, outcome.done.join(QStringLiteral(", "))));
         return RowEnd::Printed;
     case End::RequestFault:
     case End::BadCopies:

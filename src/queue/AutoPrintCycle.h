@@ -1,17 +1,22 @@
 #pragma once
 
+#include "queue/PrintLog.h"
+
 #include <QString>
 #include <memory>
+#include <optional>
 
 class ExamChecklistModel;
 class LabDatabase;
 class Notices;
 class PrintProgress;
 class PrintRoad;
+class PrintedMarks;
 class RequestListModel;
 class StationActivity;
 class StationFaults;
 struct CurrentRequest;
+struct FoundRequest;
 
 // What the window shows of an automatic run: each request as it is printed.
 class CycleDisplay {
@@ -28,6 +33,10 @@ public:
 // (not found, a label that cannot be printed or recorded) is marked failed on its row and the
 // run goes on; it is tried again by later runs, spaced out as it keeps failing. A station fault
 // (database, print log, printer) ends the run; no run prints until its check passes.
+//
+// The print log, read just before a row is printed, decides whether it is printed: not the row's
+// mark. A printed request of the list's window is looked up again, and labels it did not have
+// when it was printed (an exam added, a blank barcode filled in) are printed on their own.
 class AutoPrintCycle {
 public:
     struct Summary {
@@ -38,9 +47,12 @@ public:
         bool stopped = false; // it ended before its last row (station closing, manual print)
     };
 
-    AutoPrintCycle(LabDatabase& lab, PrintRoad& road, RequestListModel& list,
+    AutoPrintCycle(LabDatabase& lab, PrintRoad& road, RequestListModel& list, PrintedMarks& marks,
                    PrintProgress& progress, StationFaults& faults, StationActivity& activity,
                    Notices& notices);
+
+    // How far back a printed request is looked at again for added labels: the list's window.
+    static constexpr int windowMinutes = 360;
     ~AutoPrintCycle();
 
     void setDisplay(CycleDisplay* display) { m_display = display; }
@@ -53,13 +65,23 @@ public:
 
 private:
     enum class RowEnd { Printed, Failed, StationFault, Stopped };
+    // Whether the print log holds the row's request (marking it); nullopt when the row failed
+    // or a station fault stops the run.
+    std::optional<bool> isLogged(int row, Summary& summary);
+    // Looks the row's request up; a value when the row ends there.
+    std::optional<RowEnd> lookUp(int row, FoundRequest& found, Summary& summary);
     RowEnd printRow(int row, Summary& summary);
+    RowEnd printAddedLabels(int row, Summary& summary);
+    // Prints the ticks of m_entries for the looked-up request.
+    RowEnd printFound(int row, const FoundRequest& found,
+                      const std::optional<PrintLog::Entry>& cycleEntry, Summary& summary);
     void fail(int row, const QString& reason);
     QString classify(const QString& failure);
 
     LabDatabase& m_lab;
     PrintRoad& m_road;
     RequestListModel& m_list;
+    PrintedMarks& m_marks;
     PrintProgress& m_progress;
     StationFaults& m_faults;
     StationActivity& m_activity;

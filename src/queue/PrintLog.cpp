@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace {
@@ -80,6 +82,20 @@ qint64 sizeWithoutTornLine(QFile& file) {
     return 0;
 }
 
+// Adds the number every whole line of bytes holds (the trimmed text after its first "---").
+void collectNumbers(QByteArrayView bytes, QSet<QByteArray>& numbers) {
+    for (qsizetype start = 0; start < bytes.size();) {
+        const qsizetype end = lineEnd(bytes, start);
+        const QByteArrayView line = bytes.sliced(start, end - start);
+        if (const qsizetype marker = line.indexOf(QByteArrayView("---")); marker >= 0)
+            numbers.insert(trimBlanks(line.sliced(marker + 3)).toByteArray());
+        start = end + 1;
+    }
+}
+
+// Day files whose numbers are kept: the days of the six-hour list, with room to spare.
+constexpr int keptDays = 4;
+
 } // namespace
 
 PrintLog::PrintLog(QString folder)
@@ -100,8 +116,23 @@ QString PrintLog::dayFilePath(const QString& transDate) const {
     return m_folder + QLatin1Char('/') + dayFileName(transDate);
 }
 
+QString PrintLog::keyFault(const QString& refNum) {
+    if (refNum.startsWith(QLatin1Char(' ')) || refNum.endsWith(QLatin1Char(' ')))
+        return QStringLiteral("The request number \"%1\" begins or ends with a blank, so the print "
+                              "log could not tell it from \"%2\": it is not printed.")
+            .arg(refNum, refNum.trimmed());
+    QStringDecoder decoder(QStringConverter::System);
+    const QString readBack = decoder.decode(encode(refNum));
+    if (readBack != refNum || decoder.hasError())
+        return QStringLiteral("The request number \"%1\" holds a character the print log's code "
+                              "page cannot write, so it is not printed.")
+            .arg(refNum);
+    return {};
+}
+
 QByteArray PrintLog::storedNumber(const QString& refNum) {
     QString text = refNum;
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     text.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     return encode(text);
@@ -146,31 +177,65 @@ bool PrintLog::holdsNumber(const QByteArray& content, const QByteArray& storedNu
     return false;
 }
 
-QByteArray PrintLog::readDayFile(const QString& path, bool readContent) const {
+void PrintLog::openDayFile(const QString& path) const {
     QFile file(path);
     // The file is created even for a lookup, and opened even when nothing is read.
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.exists())
-            throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-            throw Failure(fileFailure(path, QStringLiteral("created"), file.errorString()));
-        file.close();
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
-    }
-    if (!readContent)
-        return {};
-    QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (file.open(QIODevice::ReadOnly))
+        return;
+    if (file.exists())
         throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
-    return content;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw Failure(fileFailure(path, QStringLiteral("created"), file.errorString()));
+}
+
+const QSet<QByteArray>& PrintLog::numbersOf(const QString& path) {
+    const QFileInfo info(path);
+    const qint64 size = info.size();
+    const QDateTime modified = info.lastModified();
+    DayNumbers& day = m_days[path];
+    day.used = ++m_uses;
+    if (size == day.size && modified == day.modified)
+        return day.numbers;
+    // A day file only grows: read on from the last whole line read, unless it shrank.
+    if (size < day.wholeEnd || day.size < 0) {
+        day.numbers.clear();
+        day.wholeEnd = 0;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(day.wholeEnd)) {
+        m_days.remove(path);
+        throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
+    }
+    const QByteArray added = file.read(size - day.wholeEnd);
+    if (file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
+        m_days.remove(path);
+        throw Failure(fileFailure(path, QStringLiteral("read"), reason));
+    }
+    const qsizetype whole = wholeLinesEnd(added);
+    collectNumbers(QByteArrayView(added).first(whole), day.numbers);
+    day.wholeEnd += whole;
+    day.size = day.wholeEnd + (added.size() - whole);
+    day.modified = modified;
+    if (m_days.size() > keptDays) {
+        auto oldest = m_days.begin();
+        for (auto it = m_days.begin(); it != m_days.end(); ++it) {
+            if (it->used < oldest->used)
+                oldest = it;
+        }
+        m_days.erase(oldest);
+    }
+    return m_days[path].numbers;
 }
 
 bool PrintLog::CheckPrintLog(const QString& refNum, const QString& transDate, bool writeEntry,
                              bool skipLookup) {
+    if (const QString fault = keyFault(refNum); !fault.isEmpty())
+        throw RequestDataFailure(fault);
     const QString path = dayFilePath(transDate);
-    const QByteArray content = readDayFile(path, !skipLookup);
-    bool logged = !skipLookup && holdsNumber(content, storedNumber(refNum));
+    openDayFile(path);
+    bool logged =
+        !skipLookup && numbersOf(path).contains(trimBlanks(storedNumber(refNum)).toByteArray());
     if (writeEntry && !logged) {
         appendToFile(path, entryLine(transDate, DateTimeText::now(), refNum));
         logged = true;
@@ -182,6 +247,10 @@ void PrintLog::appendEntries(const QList<Entry>& entries) {
     const QString now = DateTimeText::now();
     QString path;
     QByteArray lines;
+    for (const Entry& entry : entries) {
+        if (const QString fault = keyFault(entry.refNum); !fault.isEmpty())
+            throw RequestDataFailure(fault);
+    }
     for (const Entry& entry : entries) {
         const QString entryPath = dayFilePath(entry.transDate);
         if (entryPath != path && !lines.isEmpty()) {

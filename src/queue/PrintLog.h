@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // The station's memory of printed requests: one append-only text file per transaction day in the
@@ -10,6 +13,10 @@
 // A line holds number N when the text after its first "---", with blanks trimmed at both ends,
 // is N with blanks trimmed at both ends. Only whole lines count: a last line without its line end
 // is what a crash left of a write and holds nothing. Appends reach the disk whole or not at all.
+//
+// Two different numbers never read as the same line: a number that the rule would trim, or that
+// the file's code page cannot hold, is refused (RequestDataFailure) instead of written. The
+// numbers of a day file are read once and kept, and read again only from where the file grew.
 class PrintLog {
 public:
     // One entry line to append: the request number and its transaction date text.
@@ -30,7 +37,8 @@ public:
 
     // Looks refNum up in the day's file (unless skipLookup) and appends an entry (if writeEntry
     // and it was not found). True when found or written. The day's file is created if missing.
-    // Throws Failure naming the file and the reason when the file cannot be used.
+    // Throws Failure naming the file and the reason when the file cannot be used, and
+    // RequestDataFailure when refNum cannot be a key of its own (keyFault).
     bool CheckPrintLog(const QString& refNum, const QString& transDate, bool writeEntry,
                        bool skipLookup);
 
@@ -43,6 +51,11 @@ public:
     // Writes and removes a small probe file; touches no day file.
     void checkWritable() const;
 
+    // Why refNum cannot stand in the log as a key of its own, in the station's words: blanks at
+    // its ends (the reading rule trims them, so it would mark the number without them, and be
+    // marked by it) or a character the file's code page cannot hold. Empty when it can.
+    static QString keyFault(const QString& refNum);
+
     // Whether any whole line of a day file's content holds the number.
     static bool holdsNumber(const QByteArray& content, const QByteArray& storedNumber);
     // The reading rule for one line (without its line end) and one number.
@@ -51,13 +64,27 @@ public:
     static QByteArray entryLine(const QString& transDate, const QString& timeWritten,
                                 const QString& refNum);
     // How a request number stands in a file. A line break inside a number is written as the
-    // two characters "\r" or "\n", so that no number can end its line and forge another.
+    // two characters "\r" or "\n", so that no number can end its line and forge another; a
+    // backslash is doubled, so that the typed text "\r" is not a line break's key.
     static QByteArray storedNumber(const QString& refNum);
 
 private:
+    // The numbers of a day file's whole lines, as far as they were read.
+    struct DayNumbers {
+        qint64 size = -1;
+        QDateTime modified;
+        qint64 wholeEnd = 0; // where the whole lines read so far end
+        QSet<QByteArray> numbers;
+        quint64 used = 0;
+    };
+
     // Opens (creating it empty when missing) the day's file for reading.
-    QByteArray readDayFile(const QString& path, bool readContent) const;
+    void openDayFile(const QString& path) const;
+    // The day file's numbers, read again from where it grew since the last time.
+    const QSet<QByteArray>& numbersOf(const QString& path);
     void appendToFile(const QString& path, const QByteArray& lines);
 
     QString m_folder;
+    QHash<QString, DayNumbers> m_days;
+    quint64 m_uses = 0;
 };

@@ -1,40 +1,68 @@
 #include "queue/PrintProgress.h"
 
-PrintProgress::Stage PrintProgress::stage(const QString& key, const QString& label) const {
-    const auto request = m_requests.constFind(key);
-    return request == m_requests.cend() ? Stage::Pending
-                                        : request->labels.value(label, Stage::Pending);
+#include "queue/LabelLedger.h"
+
+using LedgerStage = LabelLedger::Stage;
+
+PrintProgress::PrintProgress(LabelLedger& ledger)
+    : m_ledger(ledger) {}
+
+QString PrintProgress::labelId(const QStringList& barcodes, int entry) {
+    int earlier = 0;
+    for (int k = 0; k < entry; ++k) {
+        if (barcodes.at(k) == barcodes.at(entry))
+            ++earlier;
+    }
+    return barcodes.at(entry) + QLatin1Char('\n') + QString::number(earlier);
 }
 
-PrintProgress::Request& PrintProgress::touch(const QString& key) {
-    if (!m_requests.contains(key) && m_requests.size() >= maxRequests) {
-        auto oldest = m_requests.begin();
-        for (auto it = m_requests.begin(); it != m_requests.end(); ++it) {
-            if (it->touched < oldest->touched)
-                oldest = it;
-        }
-        m_requests.erase(oldest);
+QStringList PrintProgress::labelIds(const QStringList& barcodes) {
+    QStringList ids;
+    for (int k = 0; k < barcodes.size(); ++k) {
+        if (!barcodes.at(k).isEmpty())
+            ids.append(labelId(barcodes, k));
     }
-    Request& request = m_requests[key];
-    request.touched = ++m_writes;
-    return request;
+    return ids;
+}
+
+PrintProgress::Stage PrintProgress::stage(const QString& key, const QString& label) const {
+    switch (m_ledger.stage(key, label)) {
+    case LedgerStage::Printed:
+        return Stage::Printed;
+    case LedgerStage::Recorded:
+        return Stage::Recorded;
+    default:
+        return Stage::Pending;
+    }
 }
 
 void PrintProgress::setStage(const QString& key, const QString& label, Stage stage) {
-    touch(key).labels.insert(label, stage);
+    m_ledger.setStage(key, label,
+                      stage == Stage::Recorded  ? LedgerStage::Recorded
+                      : stage == Stage::Printed ? LedgerStage::Printed
+                                                : LedgerStage::Unknown);
 }
 
 int PrintProgress::linesOwed(const QString& key) const {
-    const auto request = m_requests.constFind(key);
-    return request == m_requests.cend() ? 0 : request->linesOwed;
+    return m_ledger.recordedUnlogged(key);
 }
 
-void PrintProgress::addLineOwed(const QString& key) {
-    ++touch(key).linesOwed;
+void PrintProgress::logged(const QString& key, const QStringList& labels) {
+    m_ledger.markLogged(key, labels);
+    m_failed.remove(key);
 }
 
 void PrintProgress::noteFailure(const QString& key, const QString& reason, qint64 run) {
-    Request& request = touch(key);
+    if (!m_failed.contains(key) && m_failed.size() >= maxRequests) {
+        auto oldest = m_failed.begin();
+        for (auto it = m_failed.begin(); it != m_failed.end(); ++it) {
+            if (it->touched < oldest->touched)
+                oldest = it;
+        }
+        m_failed.erase(oldest);
+    }
+    Failed& request = m_failed[key];
+    request.touched = ++m_writes;
     request.failure = reason;
     ++request.failures;
     const qint64 gap = request.failures > 6
@@ -44,21 +72,19 @@ void PrintProgress::noteFailure(const QString& key, const QString& reason, qint6
 }
 
 bool PrintProgress::hasFailed(const QString& key) const {
-    const auto request = m_requests.constFind(key);
-    return request != m_requests.cend() && request->failures > 0;
+    const auto request = m_failed.constFind(key);
+    return request != m_failed.cend() && request->failures > 0;
 }
 
 QString PrintProgress::failure(const QString& key) const {
-    const auto request = m_requests.constFind(key);
-    return request == m_requests.cend() ? QString() : request->failure;
+    return m_failed.value(key).failure;
 }
 
 int PrintProgress::failures(const QString& key) const {
-    const auto request = m_requests.constFind(key);
-    return request == m_requests.cend() ? 0 : request->failures;
+    return m_failed.value(key).failures;
 }
 
 bool PrintProgress::retryDue(const QString& key, qint64 run) const {
-    const auto request = m_requests.constFind(key);
-    return request == m_requests.cend() || run >= request->retryAtRun;
+    const auto request = m_failed.constFind(key);
+    return request == m_failed.cend() || run >= request->retryAtRun;
 }

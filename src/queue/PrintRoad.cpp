@@ -19,17 +19,6 @@ using EntryState = ExamChecklistModel::EntryState;
 using End = PrintJobOutcome::End;
 using Stage = PrintProgress::Stage;
 
-// A label's identity across lookups: its barcode and how many earlier labels of the request
-// carry the same barcode.
-QString labelId(const QStringList& barcodes, int entry) {
-    int earlier = 0;
-    for (int k = 0; k < entry; ++k) {
-        if (barcodes.at(k) == barcodes.at(entry))
-            ++earlier;
-    }
-    return barcodes.at(entry) + QLatin1Char('\n') + QString::number(earlier);
-}
-
 QString describe(const std::exception& error) {
     if (const auto* failure = dynamic_cast<const Failure*>(&error))
         return failure->description();
@@ -70,6 +59,12 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
     PrintJobOutcome outcome;
     const CurrentRequest& request = *order.request;
     ExamChecklistModel& entries = *order.entries;
+    // A key the print log cannot keep apart from another's would mark that request too.
+    if (const QString fault = PrintLog::keyFault(order.key); !fault.isEmpty()) {
+        outcome.end = End::RequestFault;
+        outcome.reason = fault;
+        return outcome;
+    }
     // A day file that cannot be named would stop the request after its labels: refuse first.
     try {
         m_log.dayFilePath(request.TransDate);
@@ -106,7 +101,7 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
             continue;
         }
         ++labels;
-        const QString label = labelId(request.Barcodes, k);
+        const QString label = PrintProgress::labelId(request.Barcodes, k);
         Stage stage = m_progress.stage(order.key, label);
 
         if (stage == Stage::Pending) {
@@ -194,7 +189,6 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                                       "database holds no exam with that barcode")
                            .arg(order.key, barcode);
             m_progress.setStage(order.key, label, Stage::Recorded);
-            m_progress.addLineOwed(order.key);
             outcome.done.append(barcode);
         }
         entries.setState(k, EntryState::Done);
@@ -240,7 +234,7 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
     }
     if (!logRequest(order, outcome))
         return outcome;
-    m_progress.forget(order.key);
+    m_progress.logged(order.key, PrintProgress::labelIds(request.Barcodes));
     outcome.end = End::Complete;
     return outcome;
 }

@@ -86,8 +86,11 @@ void RecentRequests::AddRequestRow(const QString& refNum) {
     for (int i = 0; i < exams.rowCount(); ++i)
         examNames.append(exams.value(i, QStringLiteral("Exam")));
     const QString transDate = exams.value(0, QStringLiteral("TransDate"));
+    // Filed under the number the refresh asked with, the key of its mark and its print: a
+    // database that compares numbers in any letter case or with trailing blanks may answer with
+    // another spelling of it, under which the next refresh would not find the row.
     const QStringList values{transDate,
-                             exams.value(0, QStringLiteral("RefNum")),
+                             refNum,
                              exams.value(0, QStringLiteral("PatientName")),
                              examNames.join(QStringLiteral(", ")),
                              exams.value(0, QStringLiteral("HospNum")),

@@ -3,12 +3,14 @@
 #include "app/LabDatabase.h"
 
 StationCore::StationCore(LabDatabase& lab, StationActivity& activity, Notices& notices,
-                         const QString& printLogFolder)
+                         const QString& printLogFolder, const QString& ledgerPath)
     : log(printLogFolder)
+    , ledger(ledgerPath)
+    , progress(ledger)
     , marks(list, log)
     , road(lab, printing, log, progress, faults, activity)
     , recent(lab, list, marks, progress, activity)
-    , cycle(lab, road, list, progress, faults, activity, notices) {
+    , cycle(lab, road, list, marks, progress, faults, activity, notices) {
     // The checks that must pass before printing resumes after a station fault.
     faults.setCheck(StationFaults::Source::Database, [&lab] { lab.checkWritable(); });
     faults.setCheck(StationFaults::Source::PrintLog, [this] { log.checkWritable(); });

@@ -2,6 +2,7 @@
 
 #include "labels/LabelPrinting.h"
 #include "queue/AutoPrintCycle.h"
+#include "queue/LabelLedger.h"
 #include "queue/PrintLog.h"
 #include "queue/PrintProgress.h"
 #include "queue/PrintRoad.h"
@@ -20,11 +21,13 @@ class StationActivity;
 // the crash test's station run them bare.
 class StationCore {
 public:
+    // ledgerPath: the label ledger's file; empty keeps it in memory.
     StationCore(LabDatabase& lab, StationActivity& activity, Notices& notices,
-                const QString& printLogFolder = QString());
+                const QString& printLogFolder = QString(), const QString& ledgerPath = QString());
 
     PrintLog log;
     LabelPrinting printing;
+    LabelLedger ledger;
     PrintProgress progress;
     StationFaults faults;
     RequestListModel list;

@@ -47,6 +47,8 @@ void PrintCommand::onPrintClick() {
         // The run prints other requests in the background: this one prints right after it.
         if (!m_waiting) {
             m_waiting = true;
+            m_loggedWhenPressed = m_list.state(m_list.rowOf(m_current.LookedUpNumber)) ==
+                                  RequestListModel::State::Printed;
             Q_EMIT waitsForAutomaticRun();
         }
         return;
@@ -60,8 +62,21 @@ void PrintCommand::runWaiting() {
     if (!m_waiting)
         return;
     m_waiting = false;
-    if (!m_activity.isJobRunning() && !m_activity.stopRequested() && m_lookup.isLoaded())
-        run();
+    if (m_activity.isJobRunning() || m_activity.stopRequested() || !m_lookup.isLoaded())
+        return;
+    const QString number = m_current.LookedUpNumber;
+    if (!m_loggedWhenPressed &&
+        m_list.state(m_list.rowOf(number)) == RequestListModel::State::Printed) {
+        // The run printed the request while the click waited: printing it again would only
+        // duplicate its labels.
+        m_controls.cmdGenerate->setEnabled(false);
+        m_lookup.ResetInput(true, false, true, true);
+        Q_EMIT told(QStringLiteral("Request %1 was printed by the automatic run while Print "
+                                   "waited: it was not printed again.")
+                        .arg(number));
+        return;
+    }
+    run();
 }
 
 bool PrintCommand::run() {

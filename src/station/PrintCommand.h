@@ -36,6 +36,8 @@ public:
 Q_SIGNALS:
     // A click waits for the running automatic run, which should end after its current request.
     void waitsForAutomaticRun();
+    // What the station says on its status line, asking nobody.
+    void told(const QString& text);
 
 private:
     const StationControls& m_controls;
@@ -48,4 +50,5 @@ private:
     Messages& m_messages;
     StationActivity& m_activity;
     bool m_waiting = false;
+    bool m_loggedWhenPressed = false; // the waiting click's request was marked printed already
 };

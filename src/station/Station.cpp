@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -38,7 +39,11 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     const StationControls& c = m_window->controls();
     m_notices = std::make_unique<StationNotices>(c.lblStatus);
     m_timers = std::make_unique<StationTimers>(c);
-    m_core = std::make_unique<StationCore>(m_lab, m_activity, *m_notices);
+    // The label ledger lives beside the station log, in the user's data folder.
+    m_core = std::make_unique<StationCore>(
+        m_lab, m_activity, *m_notices, QString(),
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+            QStringLiteral("/label-ledger.db"));
     c.Grid1->setListModel(&m_core->list);
     c.lstExams->setChecklistModel(&m_checklist);
 
@@ -47,6 +52,8 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     m_lookupInput = new LookupInput(c, *m_lookup, m_activity, this);
     m_printCommand = new PrintCommand(c, m_core->road, *m_lookup, m_current, m_checklist,
                                       m_core->list, *m_timers, m_messages, m_activity, this);
+    connect(m_printCommand, &PrintCommand::told, this,
+            [this](const QString& text) { m_notices->notice(text); });
     m_queue =
         new QueueControls(c, m_core->recent, m_core->cycle, *m_lookup, m_checklist, *m_printCommand,
                           *m_timers, m_messages, *m_notices, m_activity, this);

@@ -17,7 +17,8 @@ RoadWorld::RoadWorld(const QString& f, const QString& lab)
     if (!connection.open({QStringLiteral("sqlite:") + labPath, {}, {}, {}}))
         qFatal("cannot open the test lab database: %s", qPrintable(connection.failureReason()));
     core = std::make_unique<StationCore>(connection.lab(), activity, notices,
-                                         folder + QStringLiteral("/PrintLog"));
+                                         folder + QStringLiteral("/PrintLog"),
+                                         folder + QStringLiteral("/label-ledger.db"));
     QDir().mkpath(core->log.folder());
     core->printing.setTemplatePath(folder + QStringLiteral("/LabBarcodeLabel.rpt"));
 }

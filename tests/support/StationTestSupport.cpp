@@ -24,11 +24,13 @@ QStringList RecordingMessages::texts() const {
 
 TestWorld::TestWorld()
     : m_oldConfigHome(qgetenv("XDG_CONFIG_HOME"))
+    , m_oldDataHome(qgetenv("XDG_DATA_HOME"))
     , m_oldWindir(qgetenv("windir")) {
     if (!m_dir.isValid())
         qFatal("cannot make a temporary folder");
     QDir(m_dir.path()).mkpath(QStringLiteral("config"));
     qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit()); // the ledger
     // The print log goes to the first part of "windir" before its first backslash + PrintLog.
     qputenv("windir", (m_dir.path() + QStringLiteral("\\Windows")).toLocal8Bit());
 }
@@ -36,6 +38,7 @@ TestWorld::TestWorld()
 TestWorld::~TestWorld() {
     m_lab.reset();
     qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+    qputenv("XDG_DATA_HOME", m_oldDataHome);
     qputenv("windir", m_oldWindir);
 }
 

@@ -54,6 +54,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QByteArray m_oldConfigHome;
+    QByteArray m_oldDataHome;
     QByteArray m_oldWindir;
     std::unique_ptr<LabDbBuilder> m_lab;
 };

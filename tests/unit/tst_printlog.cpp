@@ -180,15 +180,23 @@ void PrintLogTest::aLineBreakCannotForgeASecondLine() {
     QVERIFY(!m_log->CheckPrintLog(QStringLiteral("B"), date, false, false));
     QVERIFY(!m_log->CheckPrintLog(QStringLiteral("A"), date, false, false));
     QVERIFY(m_log->CheckPrintLog(forged, date, false, false));
+    // The typed text of a line break's escape is another number, and so is a lone backslash's.
+    QVERIFY(!m_log->CheckPrintLog(QStringLiteral("A\\r\\n2026-12-07 x ---B"), date, false, false));
+    QVERIFY(m_log->CheckPrintLog(QStringLiteral("C\\n"), date, true, true));
+    QVERIFY(!m_log->CheckPrintLog(QStringLiteral("C\n"), date, false, false));
+    QVERIFY(m_log->CheckPrintLog(QStringLiteral("C\\n"), date, false, false));
 }
 
 void PrintLogTest::numbersWithBlanksAreFoundUnderTheirKey() {
+    // Blanks at a number's ends would make it the key of the number without them: refused.
     const QString date = QStringLiteral("2026-12-07 09:00:00");
-    QVERIFY(m_log->CheckPrintLog(QStringLiteral(" 55 "), date, true, true));
-    QVERIFY(readAll(m_log->dayFilePath(date)).endsWith("--- 55 \r\n"));
-    QVERIFY(m_log->CheckPrintLog(QStringLiteral(" 55 "), date, false, false));
-    QVERIFY(m_log->CheckPrintLog(QStringLiteral("55"), date, false, false));
-    QVERIFY(!m_log->CheckPrintLog(QStringLiteral("5"), date, false, false));
+    for (const QString& twin : {QStringLiteral(" 55 "), QStringLiteral("55 ")}) {
+        QVERIFY_THROWS_EXCEPTION(RequestDataFailure, m_log->CheckPrintLog(twin, date, true, true));
+        QVERIFY_THROWS_EXCEPTION(RequestDataFailure, m_log->appendEntries({{twin, date}}));
+    }
+    QVERIFY(!QFile::exists(m_log->dayFilePath(date)));
+    QVERIFY(m_log->CheckPrintLog(QStringLiteral("5 5"), date, true, true));
+    QVERIFY(!m_log->CheckPrintLog(QStringLiteral("55"), date, false, false));
 }
 
 void PrintLogTest::aMissingFolderIsReportedWithTheFile() {
@@ -226,6 +234,15 @@ void PrintLogTest::appendsAreWholeAndCutATornLine() {
     QVERIFY(readAll(path).startsWith(QByteArray(foreign).append("\n2026-12-07 09:00:00 ")));
     QVERIFY(m_log->CheckPrintLog(QStringLiteral("OLDB"), day, false, false));
     QVERIFY(m_log->CheckPrintLog(QStringLiteral("T5"), day, false, false));
+    // A line another program appends, or the rest of a line it was writing, is read.
+    QFile other(path);
+    QVERIFY(other.open(QIODevice::Append));
+    other.write("a b ---OLD");
+    other.flush();
+    QVERIFY(!m_log->CheckPrintLog(QStringLiteral("OLD"), day, false, false));
+    other.write("C\r\n");
+    other.close();
+    QVERIFY(m_log->CheckPrintLog(QStringLiteral("OLDC"), day, false, false));
 
     // The folder check leaves nothing behind, and names a folder that cannot take an append.
     m_log->checkWritable();
