@@ -31,6 +31,8 @@ private Q_SLOTS:
     void aLabelNewSinceTheLookupKeepsTheRequestUnlogged();
     void aRunNeverLogsARequestWithoutALabel_data();
     void aRunNeverLogsARequestWithoutALabel();
+    void labelsThatAppearAfterTheLogPrintOnce_data();
+    void labelsThatAppearAfterTheLogPrintOnce();
     void theStationLogTellsWhatTheRoadDid();
 
 private:
@@ -190,6 +192,52 @@ void PrintRoadTest::aRunNeverLogsARequestWithoutALabel() {
     QCOMPARE(logged(), lines);
     if (lines.isEmpty())
         QVERIFY(outcome.reason.startsWith(QStringLiteral("Refnum is blank")));
+}
+
+void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("ledgerLost");
+    QTest::addColumn<QStringList>("labels");
+    const QString addExam =
+        "INSERT INTO tbLabMaster (RefNum, TransDate, RequestStatus, ItemId, HospNum, IdNum,"
+        " RequestNum, SpecimenId, SectionId, Barcode, InstrumentId, ProfileId)"
+        " SELECT RefNum, TransDate, RequestStatus, 'ESR2', HospNum, IdNum, RequestNum || 'x',"
+        " SpecimenId, SectionId, 'B5004', InstrumentId, ProfileId FROM tbLabMaster"
+        " WHERE Barcode = 'B5002'";
+    const QStringList first{"B5001", "B5002"};
+    QTest::newRow("an exam added") << addExam << false << first + QStringList{"B5004"};
+    QTest::newRow("a blank barcode filled in")
+        << "UPDATE tbLabMaster SET Barcode = 'B5003' WHERE RefNum = 'T500C' AND Barcode = ''"
+        << false << first + QStringList{"B5003"};
+    QTest::newRow("nothing new") << "" << false << first;
+    // The print log still rules: what it marks is taken as printed.
+    QTest::newRow("an exam added, the ledger lost") << addExam << true << first;
+}
+
+// A request the log marks is looked up again by later runs, also after a restart: a label it
+// did not have when it was printed prints once, on its own.
+void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce() {
+    QFETCH(QString, change);
+    QFETCH(bool, ledgerLost);
+    QFETCH(QStringList, labels);
+    m_world->lab().addRequest(request(QStringLiteral("T500C"), 5,
+                                      {item(QStringLiteral("CBC"), "B5001"),
+                                       item(QStringLiteral("FBS"), "B5002", QStringLiteral("CHEM")),
+                                       item(QStringLiteral("ESR"), "")}));
+    QCOMPARE(m_road->refreshAndPrint().printed, 1);
+    QCOMPARE(printed(), (QStringList{"B5001", "B5002"}));
+    if (!change.isEmpty())
+        m_road->sql(change);
+    m_road.reset(); // a restart
+    if (ledgerLost)
+        QVERIFY(QFile::remove(m_world->path() + QStringLiteral("/label-ledger.db")));
+    m_road = std::make_unique<RoadWorld>(*m_world);
+    m_road->refreshAndPrint();
+    m_road->refreshAndPrint();
+    QCOMPARE(printed(), labels);
+    QCOMPARE(recorded().count(labels.last()), 1);
+    QCOMPARE(m_road->core->list.state(m_road->core->list.rowOf(QStringLiteral("T500C"))),
+             RequestListModel::State::Printed);
 }
 
 void PrintRoadTest::faultAtEntryTwo_data() {
