@@ -260,6 +260,18 @@ void QueueCycleTest::aRequestLoadedByHandSurvivesRuns() {
              (QStringList{"B300", "B202", "B202", "B202"}));
     QCOMPARE(c().lstExams->entryCount(), 0); // the manual print returned to searching
 
+    // Print pressed while the run prints that very request waits, then finds it printed.
+    m_world->lab().addRequest(
+        request(QStringLiteral("T400C"), 1, {item(QStringLiteral("ESR"), "B400")}));
+    refresh();
+    c().txtNumber->setText(QStringLiteral("T400C"));
+    station().lookupInput().onNumberEnter();
+    QTimer::singleShot(0, this, [&] { c().cmdGenerate->click(); });
+    station().onAutoPrintTick();
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()).count(QStringLiteral("B400")), 1);
+    QVERIFY(station().notices().recent().last().contains(QStringLiteral("not printed again")));
+    QCOMPARE(c().lstExams->entryCount(), 0);
+
     // Loaded again, ticks and copies set: a tick and Print Now leave them alone.
     c().txtNumber->setText(QStringLiteral("T100C"));
     station().lookupInput().onNumberEnter();
