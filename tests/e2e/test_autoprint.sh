@@ -2,7 +2,8 @@
 # Refresh lists the demo requests of the last six hours; Print Now prints every one of them
 # through the system spooler, once per label, records them in the database and the day's print
 # log; a request whose barcode cannot be printed fails alone, unlogged, and every other label
-# scans back; a second Print Now prints nothing more.
+# scans back; a second Print Now prints nothing more. Labels that appear after their request was
+# printed (an exam added, a blank barcode filled in) print once, by themselves.
 source "$(dirname "$0")/lib.sh" "$@"
 start_display
 make_demo_lab
@@ -17,7 +18,18 @@ recent="SELECT DISTINCT A.RefNum FROM tbLabMaster A
 requests=$(labdb "$recent;")
 [ -n "$requests" ] || fail "the demo database has no recent request"
 labels=$(labdb "SELECT count(DISTINCT Barcode) FROM tbLabMaster WHERE RefNum IN ($recent);")
-expected_barcodes=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum IN ($recent);" | sort)
+expected_barcodes=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum IN ($recent) AND Barcode IS NOT NULL;" | sort)
+first=$(echo "$requests" | head -n 1)
+last=$(echo "$requests" | tail -n 1)
+# A label of the first request has no barcode yet: it is passed over, the request completes.
+copy_item() { # request, suffix of the new item's number, barcode (SQL)
+  labdb "INSERT INTO tbLabMaster (RequestNum, RefNum, Transdate, RequestStatus, ItemId, HospNum,
+           IdNum, SpecimenId, SectionId, ProfileId, Barcode, InstrumentId)
+         SELECT RequestNum || '$2', RefNum, Transdate, RequestStatus, ItemId, HospNum, IdNum,
+           SpecimenId, SectionId, ProfileId, $3, InstrumentId FROM tbLabMaster
+         WHERE RefNum = '$1' LIMIT 1;"
+}
+copy_item "$first" N NULL
 # A poison request among them: a copy of a recent item whose barcode Code 128 cannot encode.
 labdb "INSERT INTO tbLabMaster (RequestNum, RefNum, Transdate, RequestStatus, ItemId, HospNum,
          IdNum, SpecimenId, SectionId, ProfileId, Barcode, InstrumentId)
@@ -81,6 +93,23 @@ print_now
 sleep 4
 [ "$(spooled_pdfs | wc -l)" = 0 ] || fail "the second Print Now printed again"
 [ "$(cat "$WORK"/PrintLog/*.txt | wc -l)" = "$lines" ] || fail "the second Print Now wrote to the log"
+
+# The blank barcode is filled in and an exam is added to the last request: the next run prints
+# those two labels, once, and nothing else.
+labdb "UPDATE tbLabMaster SET Barcode = 'FILLED1' WHERE RefNum = '$first' AND Barcode IS NULL;"
+copy_item "$last" A "'ADDON1'"
+mark_spool
+print_now
+count=$(wait_labels 2)
+[ "$count" = 2 ] || fail "the run printed $count labels after the changes, expected 2"
+scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort | tr '\n' ' ')
+[ "$scanned" = "ADDON1 FILLED1 " ] || fail "the new labels scan back as [$scanned]"
+[ "$(labdb "SELECT count(*) FROM tbLabBarcodeMaster WHERE Barcode IN ('ADDON1', 'FILLED1');")" = 2 ] ||
+  fail "the new labels were not recorded once each"
+mark_spool
+print_now
+sleep 4
+[ "$(spooled_pdfs | wc -l)" = 0 ] || fail "a run after the new labels printed again"
 
 kill "$STATION_PID"
 wait "$STATION_PID" 2>/dev/null || true
