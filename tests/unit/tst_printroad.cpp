@@ -196,7 +196,7 @@ void PrintRoadTest::aRunNeverLogsARequestWithoutALabel() {
 
 void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
     QTest::addColumn<QString>("change");
-    QTest::addColumn<bool>("ledgerLost");
+    QTest::addColumn<QString>("ledger"); // what becomes of the ledger file at the restart
     QTest::addColumn<QStringList>("labels");
     const QString addExam =
         "INSERT INTO tbLabMaster (RefNum, TransDate, RequestStatus, ItemId, HospNum, IdNum,"
@@ -205,20 +205,22 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
         " SpecimenId, SectionId, 'B5004', InstrumentId, ProfileId FROM tbLabMaster"
         " WHERE Barcode = 'B5002'";
     const QStringList first{"B5001", "B5002"};
-    QTest::newRow("an exam added") << addExam << false << first + QStringList{"B5004"};
+    QTest::newRow("an exam added") << addExam << "kept" << first + QStringList{"B5004"};
     QTest::newRow("a blank barcode filled in")
         << "UPDATE tbLabMaster SET Barcode = 'B5003' WHERE RefNum = 'T500C' AND Barcode = ''"
-        << false << first + QStringList{"B5003"};
-    QTest::newRow("nothing new") << "" << false << first;
+        << "kept" << first + QStringList{"B5003"};
+    QTest::newRow("nothing new") << ""
+                                 << "kept" << first;
     // The print log still rules: what it marks is taken as printed.
-    QTest::newRow("an exam added, the ledger lost") << addExam << true << first;
+    QTest::newRow("an exam added, the ledger lost") << addExam << "lost" << first;
+    QTest::newRow("an exam added, the ledger damaged") << addExam << "damaged" << first;
 }
 
 // A request the log marks is looked up again by later runs, also after a restart: a label it
 // did not have when it was printed prints once, on its own.
 void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce() {
     QFETCH(QString, change);
-    QFETCH(bool, ledgerLost);
+    QFETCH(QString, ledger);
     QFETCH(QStringList, labels);
     m_world->lab().addRequest(request(QStringLiteral("T500C"), 5,
                                       {item(QStringLiteral("CBC"), "B5001"),
@@ -229,8 +231,13 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce() {
     if (!change.isEmpty())
         m_road->sql(change);
     m_road.reset(); // a restart
-    if (ledgerLost)
-        QVERIFY(QFile::remove(m_world->path() + QStringLiteral("/label-ledger.db")));
+    const QString ledgerPath = m_world->path() + QStringLiteral("/label-ledger.db");
+    if (ledger != QLatin1String("kept"))
+        QVERIFY(QFile::remove(ledgerPath));
+    if (ledger == QLatin1String("damaged")) {
+        QFile damaged(ledgerPath);
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x')) > 0);
+    }
     m_road = std::make_unique<RoadWorld>(*m_world);
     m_road->refreshAndPrint();
     m_road->refreshAndPrint();
