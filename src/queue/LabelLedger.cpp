@@ -130,6 +130,7 @@ LabelLedger::Stage LabelLedger::stage(const QString& key, const QString& label) 
 }
 
 void LabelLedger::setStage(const QString& key, const QString& label, Stage stage) {
+    purge();
     const auto [barcode, occurrence] = splitLabel(label);
     exec(QStringLiteral("INSERT OR REPLACE INTO labels (request, barcode, occurrence, stage, at) "
                         "VALUES (?, ?, ?, ?, ?)"),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHash>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -49,8 +49,11 @@ public:
 
 private:
     bool open(const QString& path);
+    // Removes entries older than keptDays, at most once a day.
+    void purge();
     void exec(const QString& statement, const QVariantList& values = {}) const;
 
     QString m_connection;
     QString m_path;
+    QDateTime m_purged;
 };
