@@ -97,10 +97,18 @@ bool LabelLedger::open(const QString& path) {
         query.value(0).toString() != QLatin1String("ok"))
         return false;
     query.finish();
+    purge();
+    return true;
+}
+
+void LabelLedger::purge() {
     // Weeks of entries would only slow the station down: the list reaches back six hours.
-    query.prepare(QStringLiteral("DELETE FROM labels WHERE at < ?"));
-    query.addBindValue(QDateTime::currentDateTimeUtc().addDays(-keptDays).toString(Qt::ISODate));
-    return query.exec();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (m_purged.isValid() && m_purged.secsTo(now) < 24 * 3600)
+        return;
+    m_purged = now;
+    exec(QStringLiteral("DELETE FROM labels WHERE at < ?"),
+         {now.addDays(-keptDays).toString(Qt::ISODate)});
 }
 
 void LabelLedger::exec(const QString& statement, const QVariantList& values) const {
