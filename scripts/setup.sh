@@ -7,6 +7,8 @@ packages=(
   g++ cmake ninja-build pkg-config dpkg-dev clang-format
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
   unixodbc-dev odbcinst tdsodbc
+  # The SQL Server road's tests: a second TDS client (pytds, tsql) checks the test server.
+  python3-tds freetds-bin
   libzint-dev
   cups cups-client printer-driver-cups-pdf
   xvfb xdotool x11-utils imagemagick zbar-tools poppler-utils sqlite3 time

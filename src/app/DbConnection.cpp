@@ -1,5 +1,6 @@
 #include "app/DbConnection.h"
 
+#include "app/DatabaseErrorText.h"
 #include "app/Failure.h"
 #include "app/LabDatabaseFactory.h"
 #include "app/OdbcConnectionString.h"
@@ -43,7 +44,7 @@ void DbConnection::openEmbedded(const QString& path) {
     db.setDatabaseName(SqliteLabDatabase::databaseNameFor(file.absoluteFilePath()));
     db.setConnectOptions(SqliteLabDatabase::connectOptions(5000));
     if (!db.open())
-        throw Failure(db.lastError().text());
+        throw Failure(DatabaseErrorText::describe(db.lastError()));
 }
 
 void DbConnection::openServer(const ConnectionSettings& settings) {
@@ -55,7 +56,7 @@ void DbConnection::openServer(const ConnectionSettings& settings) {
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
                              .arg(loginTimeoutSeconds));
     if (!db.open())
-        throw Failure(db.lastError().text());
+        throw Failure(DatabaseErrorText::describe(db.lastError()));
 }
 
 bool DbConnection::isOpen() const {

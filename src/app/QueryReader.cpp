@@ -1,5 +1,6 @@
 #include "app/QueryReader.h"
 
+#include "app/DatabaseErrorText.h"
 #include "app/DateTimeText.h"
 #include "app/Failure.h"
 
@@ -10,7 +11,7 @@ namespace QueryReader {
 
 namespace {
 QString describe(const QSqlError& error) {
-    const QString text = error.text().trimmed();
+    const QString text = DatabaseErrorText::describe(error);
     return text.isEmpty() ? QStringLiteral("The database refused the statement.") : text;
 }
 

@@ -1,5 +1,6 @@
 #include "app/SqlLabDatabase.h"
 
+#include "app/DatabaseErrorText.h"
 #include "app/Failure.h"
 
 #include <QSqlError>
@@ -16,7 +17,7 @@ void SqlLabDatabase::throwIfFailed(bool done, const QSqlDatabase& database, cons
         return;
     if (!database.isOpen())
         throw Failure(QStringLiteral("The database connection is not open."));
-    const QString text = database.lastError().text().trimmed();
+    const QString text = DatabaseErrorText::describe(database.lastError());
     throw Failure(text.isEmpty() ? QStringLiteral("The database could not %1.").arg(what) : text);
 }
 
@@ -40,7 +41,7 @@ void SqlLabDatabase::reopen() {
     db.close();
     if (!db.open())
         throw Failure(QStringLiteral("The lab database cannot be opened again: %1")
-                          .arg(db.lastError().text().trimmed()));
+                          .arg(DatabaseErrorText::describe(db.lastError())));
 }
 
 Failure SqlLabDatabase::writeRefused(const Failure& cause) {

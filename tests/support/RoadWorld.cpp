@@ -1,6 +1,7 @@
 #include "RoadWorld.h"
 
 #include "StationTestSupport.h"
+#include "TdsTestServer.h"
 #include "app/SqliteLabDatabase.h"
 #include "lookup/RequestFinder.h"
 
@@ -14,7 +15,11 @@
 RoadWorld::RoadWorld(const QString& f, const QString& lab)
     : folder(f)
     , labPath(lab.isEmpty() ? f + QStringLiteral("/lab.db") : lab) {
-    if (!connection.open({QStringLiteral("sqlite:") + labPath, {}, {}, {}}))
+    if (TdsTestServer::road())
+        server = std::make_unique<TdsTestServer>(labPath);
+    if (!connection.open(server
+                             ? server->settings()
+                             : ConnectionSettings{QStringLiteral("sqlite:") + labPath, {}, {}, {}}))
         qFatal("cannot open the test lab database: %s", qPrintable(connection.failureReason()));
     core = std::make_unique<StationCore>(connection.lab(), activity, notices,
                                          folder + QStringLiteral("/PrintLog"),
@@ -134,6 +139,8 @@ bool RoadWorld::holdLock(bool locked) {
 }
 
 void RoadWorld::setBusyTimeout(int milliseconds) {
+    if (server)
+        return; // the server's own lock wait
     QSqlDatabase db = QSqlDatabase::database(QString(DbConnection::connectionName), false);
     db.close();
     db.setConnectOptions(SqliteLabDatabase::connectOptions(milliseconds));

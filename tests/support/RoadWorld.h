@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class TdsTestServer;
 class TestWorld;
 
 // Notices kept for the test to read.
@@ -23,7 +24,8 @@ public:
 
 // The station's rooms with no window, composed as the station composes them, over a folder laid
 // out as a TestWorld's: the lab database "lab.db", the print log "PrintLog", the label template
-// "LabBarcodeLabel.rpt" (printing PDF files into "labels").
+// "LabBarcodeLabel.rpt" (printing PDF files into "labels"). With QUILLON_LAB_ROAD=tds the station
+// reaches the lab database through FreeTDS and the TDS test server over the same file.
 class RoadWorld {
 public:
     // labPath: the lab database, when it is not the folder's "lab.db".
@@ -54,6 +56,7 @@ public:
 
     QString folder;
     QString labPath;
+    std::unique_ptr<TdsTestServer> server;
     DbConnection connection;
     StationActivity activity;
     KeptNotices notices;

@@ -1,4 +1,5 @@
 #include "StationTestSupport.h"
+#include "TdsTestServer.h"
 #include "app/DbConnection.h"
 #include "app/OdbcConnectionString.h"
 #include "app/OdbcDrivers.h"
@@ -26,6 +27,8 @@ private Q_SLOTS:
     void embeddedOpenRefusesAFileThatIsNotALabDatabase();
     void reopeningClosesFirst();
     void silentServerFailsInsteadOfHanging();
+    void serverRefusalsReadAsTheServerSaysThem_data();
+    void serverRefusalsReadAsTheServerSaysThem();
 };
 
 void ConnectionTest::escapesValues_data() {
@@ -232,6 +235,33 @@ void ConnectionTest::silentServerFailsInsteadOfHanging() {
     QVERIFY(!opened);
     qInfo("silent server reported after %lld ms: %s", clock.elapsed(),
           qPrintable(connection.failureReason()));
+}
+
+void ConnectionTest::serverRefusalsReadAsTheServerSaysThem_data() {
+    QTest::addColumn<bool>("listening");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("wrong password") << true << "Login failed for user 'sa'.";
+    QTest::newRow("nothing listening") << false << "Unable to connect to data source";
+}
+
+// Through FreeTDS to the TDS test server: the reason names what the server or the driver said,
+// without the driver layers' bracketed names.
+void ConnectionTest::serverRefusalsReadAsTheServerSaysThem() {
+    QFETCH(bool, listening);
+    QFETCH(QString, said);
+    TestWorld world;
+    world.createLab();
+    TdsTestServer server(world.labPath());
+    ConnectionSettings settings = server.settings(QStringLiteral("wrong"));
+    if (!listening) {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        settings.server = QStringLiteral("127.0.0.1,%1").arg(closed.serverPort());
+    }
+    DbConnection connection;
+    QVERIFY(!connection.open(settings));
+    const QString reason = connection.failureReason();
+    QVERIFY2(reason.contains(said) && !reason.contains(QLatin1Char('[')), qPrintable(reason));
 }
 
 QTEST_GUILESS_MAIN(ConnectionTest)

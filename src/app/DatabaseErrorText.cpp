@@ -1,0 +1,23 @@
+#include "app/DatabaseErrorText.h"
+
+#include <QRegularExpression>
+
+namespace DatabaseErrorText {
+
+QString describe(const QSqlError& error) {
+    // Each ODBC layer names itself in brackets before the message it passes on.
+    static const QRegularExpression layers(QStringLiteral("\\[[^\\]]*\\]"));
+    QString text = error.databaseText();
+    text.remove(layers);
+    text = text.simplified();
+    if (text.isEmpty())
+        text = error.driverText().simplified();
+    // SQLite's busy time-out and SQL Server's lock time-out (error 1222) are the same event for
+    // the lab: another program holds the rows or the file.
+    if (text.contains(QLatin1String("database is locked")) ||
+        text.contains(QLatin1String("Lock request time out period exceeded")))
+        return QStringLiteral("another program holds the lab database locked (%1)").arg(text);
+    return text;
+}
+
+} // namespace DatabaseErrorText
