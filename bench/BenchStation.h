@@ -27,10 +27,11 @@ public:
     }
 };
 
-// Settings, print log and labels inside dir; call before the QApplication exists.
+// Settings, print log, label ledger and labels inside dir; call before the QApplication exists.
 inline void isolate(const QTemporaryDir& dir) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit()); // the ledger
     qputenv("windir", (dir.path() + QStringLiteral("\\Windows")).toLocal8Bit());
 }
 
