@@ -36,6 +36,8 @@ public:
 Q_SIGNALS:
     // A click waits for the running automatic run, which should end after its current request.
     void waitsForAutomaticRun();
+    // The click's print job ended (a Refresh pressed during it runs now).
+    void jobEnded();
 
 private:
     const StationControls& m_controls;

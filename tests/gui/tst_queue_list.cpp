@@ -35,6 +35,7 @@ private Q_SLOTS:
     void failedRefreshKeepsRowsAndRestoresTheGrid();
     void aRequestWithABadDateFailsAlone();
     void aRequestEnteringBelowTheNewestPageIsListed();
+    void aBadDateAtAPageEndDoesNotEndTheCatchUp();
     void fullGridRefusesNewRows();
     void refreshPressInsideARefreshWaitsForIt();
     void refreshTickInsideARefreshIsDropped();
@@ -204,6 +205,21 @@ void QueueListTest::aRequestEnteringBelowTheNewestPageIsListed() {
         request(QStringLiteral("LATE"), 100, {item(QStringLiteral("CBC"), "B800")}));
     ticks(QueueControls::ticksPerRefresh);
     QCOMPARE(gridNumbers(grid()).last(), QStringLiteral("LATE"));
+}
+
+// The oldest row of the first full page has a date that does not parse: it fails alone, and the
+// older requests are still listed, paging on from the last good date.
+void QueueListTest::aBadDateAtAPageEndDoesNotEndTheCatchUp() {
+    for (int i = 0; i < 60; ++i)
+        m_world->lab().addRequest(request(QStringLiteral("N%1").arg(i, 2, 10, QLatin1Char('0')),
+                                          40 + i, {item(QStringLiteral("CBC"), "B9")}));
+    QSqlQuery bad(QSqlDatabase::database(QString(DbConnection::connectionName), false));
+    QVERIFY(
+        bad.exec(QStringLiteral("UPDATE tbLabMaster SET TransDate = (SELECT TransDate FROM "
+                                "tbLabMaster WHERE RefNum = 'N48') || '!' WHERE RefNum = 'N47'")));
+    recent().onRefreshClick();
+    QCOMPARE(grid().rows(), 63);
+    QCOMPARE(gridNumbers(grid()).last(), QStringLiteral("N59"));
 }
 
 void QueueListTest::fullGridRefusesNewRows() {
