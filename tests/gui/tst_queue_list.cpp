@@ -6,6 +6,7 @@
 #include "queue/PrintLog.h"
 #include "queue/PrintedMarks.h"
 #include "queue/RequestListModel.h"
+#include "station/LookupInput.h"
 #include "station/QueueControls.h"
 #include "station/RequestGrid.h"
 #include "station/Station.h"
@@ -13,6 +14,7 @@
 #include "station/StationWindow.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -39,6 +41,7 @@ private Q_SLOTS:
     void fullGridRefusesNewRows();
     void refreshPressInsideARefreshWaitsForIt();
     void refreshTickInsideARefreshIsDropped();
+    void aLookupsBoxWaitsForTheRefreshItCameIn();
 
 private:
     Station& station() { return m_fixture->station(); }
@@ -287,6 +290,23 @@ void QueueListTest::refreshTickInsideARefreshIsDropped() {
     QCOMPARE(gridNumbers(grid()), (QStringList{"T200C", "T100C"}));
     QVERIFY(m_fixture->messages.shown.isEmpty());
     verifyGridIdle();
+}
+
+// "Sample not found!" for a lookup made inside a timer refresh's yield opens once the refresh has
+// ended: a box up inside it would keep the refresh open and drop every later refresh tick.
+void QueueListTest::aLookupsBoxWaitsForTheRefreshItCameIn() {
+    ticks(2);
+    bool insideRefresh = true;
+    m_fixture->messages.onShow = [&](const QString&) {
+        insideRefresh = station().activity().isRunning(StationActivity::Kind::Refresh);
+    };
+    QTimer::singleShot(0, this, [&] {
+        station().window().controls().txtNumber->setText(QStringLiteral("T999C"));
+        station().lookupInput().onNumberEnter();
+    });
+    ticks(1);
+    QTRY_COMPARE(m_fixture->messages.texts(), QStringList{QStringLiteral("Sample not found!")});
+    QVERIFY(!insideRefresh);
 }
 
 QTEST_MAIN(QueueListTest)
