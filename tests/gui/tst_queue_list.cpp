@@ -14,6 +14,8 @@
 #include "station/StationWindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -155,6 +157,18 @@ void QueueListTest::loggedRequestIsMarkedAtOnce() {
     recent().onRefreshClick();
     QCOMPARE(gridNumbers(grid()), (QStringList{"T200C", "T100C"}));
     QVERIFY(!rowIsMarked(grid(), 1));
+    QVERIFY(rowIsMarked(grid(), 2));
+
+    // A day file that cannot be read holds a station fault; the refresh lists every row, and the
+    // logged one is marked before printing resumes, never printed again unread.
+    const QString dayFile = station().printLog().dayFilePath(transDate);
+    QVERIFY(QFile::rename(dayFile, dayFile + QStringLiteral(".kept")) && QDir().mkdir(dayFile));
+    recent().onRefreshClick();
+    QCOMPARE(gridNumbers(grid()), (QStringList{"T200C", "T100C"}));
+    QVERIFY(m_fixture->messages.shown.isEmpty());
+    QVERIFY(!station().core().faults.clearIfMended());
+    QVERIFY(QDir().rmdir(dayFile) && QFile::rename(dayFile + QStringLiteral(".kept"), dayFile));
+    QVERIFY(station().core().faults.clearIfMended());
     QVERIFY(rowIsMarked(grid(), 2));
 }
 
