@@ -270,8 +270,9 @@ void SqliteLabDatabase::checkWritable() {
         throw fileGone(m_path);
     if (!database().isOpen() || identity != m_identity) {
         reopen();
-        m_identity = fileIdentity(m_path);
+        // A file being copied back is not the database yet: opened again at the next check.
         checkSchema(database());
+        m_identity = identity;
     }
 
     const QSqlDatabase db = database();

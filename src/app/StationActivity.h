@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <array>
 #include <cstddef>
+#include <functional>
+#include <utility>
 
 // What the station is doing right now. The station runs on one thread, but its lookup, refresh,
 // print job and automatic cycle let pending window events run while they work; every event
@@ -20,7 +22,10 @@ public:
             , m_kind(kind) {
             ++m_activity->m_running[index(kind)];
         }
-        ~Scope() { --m_activity->m_running[index(m_kind)]; }
+        ~Scope() {
+            --m_activity->m_running[index(m_kind)];
+            m_activity->tellIfIdle();
+        }
         Scope(const Scope&) = delete;
         Scope& operator=(const Scope&) = delete;
 
@@ -43,13 +48,26 @@ public:
 
     // Lets pending window events run once. False when the work must stop at this safe point.
     bool yield() {
+        ++m_yielding;
         QCoreApplication::processEvents();
+        --m_yielding;
         return !m_stopRequested;
     }
+    // An event runs inside some routine's yield: what it does now, that routine waits for.
+    bool isInsideYield() const { return m_yielding > 0; }
+    // Called whenever a routine ends and none is left running or yielding.
+    void setOnIdle(std::function<void()> onIdle) { m_onIdle = std::move(onIdle); }
 
 private:
+    void tellIfIdle() {
+        if (m_onIdle && m_yielding == 0 && !isAnythingRunning())
+            m_onIdle();
+    }
+
     static constexpr std::size_t index(Kind kind) { return static_cast<std::size_t>(kind); }
 
     std::array<int, static_cast<std::size_t>(Kind::Count_)> m_running{};
     bool m_stopRequested = false;
+    int m_yielding = 0;
+    std::function<void()> m_onIdle;
 };

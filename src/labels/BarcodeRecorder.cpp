@@ -7,8 +7,15 @@
 #include <QCoreApplication>
 #include <QList>
 #include <exception>
+#include <optional>
 
 namespace {
+
+QString describe(const std::exception& e) {
+    if (const auto* failure = dynamic_cast<const Failure*>(&e))
+        return failure->description();
+    return QString::fromLocal8Bit(e.what());
+}
 
 // Row counts are held as 16-bit signed numbers.
 constexpr int maxRows = 32767;
@@ -41,24 +48,44 @@ QList<MasterRecord> readRows(LabDatabase& database, const QString& barcodeText) 
     return kept;
 }
 
-// Returns the number of rows recorded.
-int record(LabDatabase& database, const QString& barcodeText) {
-    const QList<MasterRecord> kept = readRows(database, barcodeText);
+// Both procedures for every row, inside the open transaction. Nothing here lets window events
+// run: a handler run inside the transaction (a refresh, a box waiting for a person) would hold
+// it, and the lab database's locks, for as long as it runs.
+void saveRows(LabDatabase& database, const QList<MasterRecord>& kept) {
     for (const MasterRecord& r : kept) {
-        QCoreApplication::processEvents();
         database.saveMaster(r);
         const QDateTime serverTime = getServerDate(database);
         database.saveDate(r.requestNum, r.itemId, r.sectionId,
                           LabStatements::serverTimeText(serverTime));
     }
-    database.commitTransaction();
-    return int(kept.size());
 }
 
-QString describe(const std::exception& e) {
-    if (const auto* failure = dynamic_cast<const Failure*>(&e))
-        return failure->description();
-    return QString::fromLocal8Bit(e.what());
+// The recording of barcodeText, in a transaction that is always rolled back. Throws Failure.
+void rehearse(LabDatabase& database, const QString& barcodeText) {
+    const QList<MasterRecord> kept = readRows(database, barcodeText);
+    database.beginTransaction();
+    try {
+        saveRows(database, kept);
+    } catch (...) {
+        try {
+            database.rollbackTransaction();
+        } catch (const std::exception&) {
+            // The first failure is the one that says what is wrong.
+        }
+        throw;
+    }
+    database.rollbackTransaction();
+}
+
+bool rehearsed(LabDatabase& database, const QString& barcodeText, QString* failure = nullptr) {
+    try {
+        rehearse(database, barcodeText);
+        return true;
+    } catch (const std::exception& e) {
+        if (failure)
+            *failure = describe(e);
+        return false;
+    }
 }
 
 } // namespace
@@ -78,7 +105,10 @@ BarcodeRecording saveBarcodes(LabDatabase& database, QString& barcodeText) {
         return result;
     }
 
+    QList<MasterRecord> kept;
     try {
+        // Read before the transaction begins: reading lets window events run.
+        kept = readRows(database, barcodeText);
         database.beginTransaction();
     } catch (const std::exception& e) {
         // Nothing was begun, so there is nothing to undo.
@@ -88,7 +118,9 @@ BarcodeRecording saveBarcodes(LabDatabase& database, QString& barcodeText) {
     }
 
     try {
-        result.rows = record(database, barcodeText);
+        saveRows(database, kept);
+        database.commitTransaction();
+        result.rows = int(kept.size());
     } catch (const std::exception& e) {
         result.failure = describe(e);
         try {
@@ -104,6 +136,30 @@ BarcodeRecording saveBarcodes(LabDatabase& database, QString& barcodeText) {
     barcodeText = QString();
     result.outcome = BarcodeRecording::Outcome::Recorded;
     return result;
+}
+
+RecordingCheck checkRecording(LabDatabase& database, const QString& barcodeText,
+                              const QStringList& comparisons) {
+    QString refused;
+    const auto attempt = [&]() -> std::optional<RecordingCheck> {
+        if (rehearsed(database, barcodeText, &refused))
+            return RecordingCheck::Taken;
+        for (const QString& other : comparisons) {
+            if (other != barcodeText && rehearsed(database, other))
+                return RecordingCheck::RefusedAlone;
+        }
+        return std::nullopt;
+    };
+    if (const std::optional<RecordingCheck> found = attempt())
+        return *found;
+    // Opens again a connection or file that went away; throws when the database takes no write.
+    database.checkWritable();
+    if (const std::optional<RecordingCheck> found = attempt())
+        return *found;
+    // The database takes writes, and nothing like this recording was there to compare with.
+    if (comparisons.isEmpty())
+        return RecordingCheck::RefusedAlone;
+    throw Failure(QStringLiteral("The lab database does not record barcodes: %1").arg(refused));
 }
 
 QDateTime getServerDate(LabDatabase& database) {

@@ -91,9 +91,13 @@ std::optional<bool> AutoPrintCycle::isLogged(int row, Summary& summary) {
         fail(row, failure.description());
         ++summary.failed;
     } catch (const Failure& failure) {
-        // Printing without knowing what the log holds could print every request again.
+        // Printing without knowing what the log holds could print every request again. The
+        // check is the same lookup, so it cannot pass while the day file stays unreadable.
         summary.stationFault = failure.description();
-        m_faults.raise(StationFaults::Source::PrintLog, failure.description());
+        m_faults.raise(StationFaults::Source::PrintLog, failure.description(),
+                       [this, number = m_list.refNum(row), date = m_list.transDate(row)] {
+                           m_marks.MarkIfLogged(number, date);
+                       });
     }
     return std::nullopt;
 }

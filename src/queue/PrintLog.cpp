@@ -96,10 +96,21 @@ void collectNumbers(QByteArrayView bytes, QSet<QByteArray>& numbers) {
 // Day files whose numbers are kept: the days of the six-hour list, with room to spare.
 constexpr int keptDays = 4;
 
+// Empty unless a folder is there: a plain file in its place is not the folder.
+QByteArray folderIdentity(const QString& path) {
+    return QFileInfo(path).isDir() ? fileIdentity(path) : QByteArray();
+}
+
 } // namespace
 
 PrintLog::PrintLog(QString folder)
-    : m_folder(std::move(folder)) {}
+    : m_folder(std::move(folder))
+    , m_folderIdentity(folderIdentity(m_folder)) {}
+
+void PrintLog::setFolder(const QString& folder) {
+    m_folder = folder;
+    m_folderIdentity = folderIdentity(m_folder);
+}
 
 QString PrintLog::dayFileName(const QString& transDate) {
     const QDateTime date = DateTimeText::parse(transDate);
@@ -178,6 +189,7 @@ bool PrintLog::holdsNumber(const QByteArray& content, const QByteArray& storedNu
 }
 
 void PrintLog::openDayFile(const QString& path) const {
+    checkSameFolder();
     QFile file(path);
     // The file is created even for a lookup, and opened even when nothing is read.
     if (file.open(QIODevice::ReadOnly))
@@ -265,6 +277,7 @@ void PrintLog::appendEntries(const QList<Entry>& entries) {
 }
 
 void PrintLog::appendToFile(const QString& path, const QByteArray& lines) {
+    checkSameFolder();
     // Unbuffered, so the size written is the size the system took.
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
@@ -295,7 +308,34 @@ void PrintLog::appendToFile(const QString& path, const QByteArray& lines) {
     throw Failure(fileFailure(path, QStringLiteral("written"), reason));
 }
 
+void PrintLog::checkSameFolder() const {
+    const QByteArray identity = folderIdentity(m_folder);
+    if (m_folderIdentity.isEmpty())
+        m_folderIdentity = identity; // made after the log was set up: this one is it
+    // A folder that is gone fails the file's own open, which names the file.
+    if (!identity.isEmpty() && identity != m_folderIdentity)
+        throw Failure(QStringLiteral("The print log folder \"%1\" is not the folder the station "
+                                     "started with (a share that is no longer mounted there, or "
+                                     "another folder in its place); printing waits until it is "
+                                     "back.")
+                          .arg(QDir::toNativeSeparators(m_folder)));
+}
+
+void PrintLog::checkDayFile(const QString& path) const {
+    // The probe finds a full disk, which opening the day file does not.
+    checkWritable();
+    if (!QFileInfo::exists(path))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
+    file.close();
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::ExistingOnly))
+        throw Failure(fileFailure(path, QStringLiteral("written"), file.errorString()));
+}
+
 void PrintLog::checkWritable() const {
+    checkSameFolder();
     const QString path = QDir(m_folder).filePath(QStringLiteral(".print-log-check"));
     QFile probe(path);
     const bool written =

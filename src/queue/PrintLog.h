@@ -28,7 +28,8 @@ public:
     explicit PrintLog(QString folder);
 
     const QString& folder() const { return m_folder; }
-    void setFolder(const QString& folder) { m_folder = folder; }
+    // The folder's identity is remembered here, and when it is first seen.
+    void setFolder(const QString& folder);
 
     // The day's file for a transaction date text. Throws RequestDataFailure when the text is not
     // a date.
@@ -47,9 +48,18 @@ public:
     // A torn last line that a crash left in the file is cut off first. Throws Failure.
     void appendEntries(const QList<Entry>& entries);
 
-    // Throws Failure when the folder does not accept an append now (missing, read-only, full).
-    // Writes and removes a small probe file; touches no day file.
+    // Throws Failure when the folder does not accept an append now (missing, read-only, full,
+    // not the folder the station started with). Writes and removes a small probe file; touches
+    // no day file.
     void checkWritable() const;
+    // Throws Failure when the day file at path cannot be read and opened for append now (read
+    // only, immutable, locked, not a file) or the folder takes no append (checkWritable()): the
+    // day file is opened both ways and nothing is written to it.
+    void checkDayFile(const QString& path) const;
+    // Throws Failure when the folder is no longer the one found at start-up (a share that
+    // dropped, leaving its empty mount point; another folder put in its place): a day file made
+    // there would hide the real log.
+    void checkSameFolder() const;
 
     // Why refNum cannot stand in the log as a key of its own, in the station's words: blanks at
     // its ends (the reading rule trims them, so it would mark the number without them, and be
@@ -87,4 +97,5 @@ private:
     QString m_folder;
     QHash<QString, DayNumbers> m_days;
     quint64 m_uses = 0;
+    mutable QByteArray m_folderIdentity;
 };

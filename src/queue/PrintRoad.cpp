@@ -44,15 +44,40 @@ PrintJobOutcome PrintRoad::print(const PrintJobOrder& order) {
         outcome.reason = m_faults.reason();
         return outcome;
     }
-    return run(order);
+    PrintJobOutcome outcome = run(order);
+    m_faults.jobEnded(order.key);
+    return outcome;
 }
 
-PrintJobOutcome PrintRoad::stationFault(PrintJobOutcome outcome, int source,
-                                        const QString& reason) {
-    m_faults.raise(static_cast<StationFaults::Source>(source), reason);
-    outcome.end = End::StationFault;
+PrintJobOutcome PrintRoad::stationFault(PrintJobOutcome outcome, int source, const QString& reason,
+                                        const QString& key, const std::function<void()>& check) {
+    const auto from = static_cast<StationFaults::Source>(source);
     outcome.reason = reason;
+    // The check of this very failure passed and it came again: the check cannot see what fails
+    // this request, so it fails alone and the others print.
+    if (m_faults.failsAgainAfterCheck(from, key)) {
+        qCWarning(lcPrint).noquote()
+            << QStringLiteral("request %1 failed again right after its check passed: %2")
+                   .arg(key, reason);
+        outcome.end = End::RequestFault;
+        return outcome;
+    }
+    m_faults.raise(from, reason, check, key);
+    outcome.end = End::StationFault;
     return outcome;
+}
+
+std::function<void()> PrintRoad::recordingCheck(const PrintJobOrder& order,
+                                                const QString& barcode) const {
+    // Compared with a recording the database took, and with the request's other labels.
+    QStringList comparisons;
+    if (!m_lastRecorded.isEmpty())
+        comparisons.append(m_lastRecorded);
+    for (const QString& other : order.request->Barcodes) {
+        if (!other.isEmpty() && other != barcode && !comparisons.contains(other))
+            comparisons.append(other);
+    }
+    return [&lab = m_lab, barcode, comparisons] { checkRecording(lab, barcode, comparisons); };
 }
 
 PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
@@ -138,7 +163,8 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                 const QString reason = QStringLiteral("The labels of %1 could not be printed: %2")
                                            .arg(barcode, describe(error));
                 entries.setState(k, EntryState::Failed, reason);
-                return stationFault(outcome, int(StationFaults::Source::Printer), reason);
+                return stationFault(outcome, int(StationFaults::Source::Printer), reason, order.key,
+                                    {});
             }
             outcome.labels += *copies;
             const QString& printer = m_printing.lastPrinter();
@@ -161,7 +187,8 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                 const QString reason = recording.undoFailureMessage(barcode);
                 outcome.notRecorded.append(barcode + QStringLiteral(": ") + recording.failure);
                 entries.setState(k, EntryState::Failed, reason);
-                return stationFault(outcome, int(StationFaults::Source::Database), reason);
+                return stationFault(outcome, int(StationFaults::Source::Database), reason,
+                                    order.key, recordingCheck(order, barcode));
             }
             if (recording.outcome == BarcodeRecording::Outcome::RolledBack) {
                 outcome.notRecorded.append(barcode + QStringLiteral(": ") + recording.failure);
@@ -169,17 +196,19 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                     QStringLiteral("%1 was printed, but the database did not record it: %2")
                         .arg(barcode, recording.failure);
                 entries.setState(k, EntryState::Failed, refused);
-                // A database that takes no write at all is a station fault; one that takes
+                // A database that takes no such recording is a station fault; one that takes
                 // others refused this request's data.
+                const std::function<void()> check = recordingCheck(order, barcode);
                 try {
-                    m_lab.checkWritable();
+                    check();
                 } catch (const std::exception& error) {
                     return stationFault(outcome, int(StationFaults::Source::Database),
-                                        describe(error));
+                                        describe(error), order.key, check);
                 }
                 faults.append(refused);
                 continue;
             }
+            m_lastRecorded = barcode;
             if (recording.rows > 0)
                 qCInfo(lcPrint).noquote()
                     << QStringLiteral("request %1: barcode %2 recorded").arg(order.key, barcode);
@@ -239,6 +268,16 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
     return outcome;
 }
 
+std::function<void()> PrintRoad::dayFilesCheck(const PrintJobOrder& order) const {
+    QStringList paths{m_log.dayFilePath(order.request->TransDate)};
+    if (order.cycleEntry)
+        paths.append(m_log.dayFilePath(order.cycleEntry->transDate));
+    return [&log = m_log, paths] {
+        for (const QString& path : paths)
+            log.checkDayFile(path);
+    };
+}
+
 QStringList PrintRoad::labelsAddedSinceLookup(const PrintJobOrder& order) {
     const FoundRequest now = findRequest(m_lab, order.key, m_activity);
     QStringList added;
@@ -265,7 +304,8 @@ bool PrintRoad::logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome)
         outcome = stationFault(outcome, int(StationFaults::Source::PrintLog),
                                QStringLiteral("The labels were printed and recorded, but the print "
                                               "log could not be written: ") +
-                                   describe(error));
+                                   describe(error),
+                               order.key, dayFilesCheck(order));
         return false;
     }
     outcome.logged = !lines.isEmpty();

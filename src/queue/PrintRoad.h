@@ -66,7 +66,15 @@ public:
 
 private:
     PrintJobOutcome run(const PrintJobOrder& order);
-    PrintJobOutcome stationFault(PrintJobOutcome outcome, int source, const QString& reason);
+    // Holds a station fault whose check is the failed operation repeated; a request that fails
+    // again at the same step right after that check passed fails alone instead.
+    PrintJobOutcome stationFault(PrintJobOutcome outcome, int source, const QString& reason,
+                                 const QString& key, const std::function<void()>& check);
+    // The recording of barcode repeated and rolled back: throws when the database takes no
+    // comparable recording (a station fault), returns when it refused only this one's data.
+    std::function<void()> recordingCheck(const PrintJobOrder& order, const QString& barcode) const;
+    // Opens, for append and writing nothing, the day files the request's lines go to.
+    std::function<void()> dayFilesCheck(const PrintJobOrder& order) const;
     bool logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome);
     // The barcodes the request has in the database now that the job's lookup did not have.
     QStringList labelsAddedSinceLookup(const PrintJobOrder& order);
@@ -77,4 +85,5 @@ private:
     PrintProgress& m_progress;
     StationFaults& m_faults;
     StationActivity& m_activity;
+    QString m_lastRecorded; // the barcode recorded last: a recording the database takes
 };

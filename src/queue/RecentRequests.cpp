@@ -5,20 +5,25 @@
 #include "app/LabDatabase.h"
 #include "app/StationActivity.h"
 #include "app/StationLog.h"
+#include "queue/PrintLog.h"
 #include "queue/PrintProgress.h"
 #include "queue/PrintedMarks.h"
 #include "queue/RequestListModel.h"
+#include "queue/StationFaults.h"
 
 #include <QScopeGuard>
 #include <QStringList>
 
 RecentRequests::RecentRequests(LabDatabase& lab, RequestListModel& list, PrintedMarks& marks,
-                               const PrintProgress& progress, StationActivity& activity)
+                               const PrintProgress& progress, StationActivity& activity,
+                               StationFaults& faults, const PrintLog& log)
     : m_lab(lab)
     , m_list(list)
     , m_marks(marks)
     , m_progress(progress)
-    , m_activity(activity) {}
+    , m_activity(activity)
+    , m_faults(faults)
+    , m_log(log) {}
 
 void RecentRequests::LoadRecentRequests() {
     const StationActivity::Scope running(m_activity, StationActivity::Kind::Refresh);
@@ -40,8 +45,7 @@ void RecentRequests::LoadRecentRequests() {
         addPage(page);
         if (page.rowCount() < pageSize || m_activity.stopRequested())
             return;
-        const QDateTime oldest =
-            DateTimeText::parse(page.value(page.rowCount() - 1, QStringLiteral("transdate")));
+        const QDateTime oldest = oldestDate(page);
         if (!oldest.isValid() || (before.isValid() && oldest.addSecs(1) >= before))
             return;
         // Rows of the oldest second come again and are skipped as listed.
@@ -51,12 +55,23 @@ void RecentRequests::LoadRecentRequests() {
     }
 }
 
+QDateTime RecentRequests::oldestDate(const RowSet& page) {
+    for (int i = page.rowCount() - 1; i >= 0; --i) {
+        const QDateTime date = DateTimeText::parse(page.value(i, QStringLiteral("transdate")));
+        if (date.isValid())
+            return date;
+    }
+    return {};
+}
+
 void RecentRequests::addPage(const RowSet& page) {
     for (int i = 0; i < page.rowCount(); ++i) {
         const QString refNum = page.value(i, QStringLiteral("RefNum"));
         // A number returned twice (two transaction times) has its row after the first time.
-        if (m_list.rowOf(refNum) < 0)
+        if (const int row = m_list.rowOf(refNum); row < 0)
             AddRequestRow(refNum);
+        else if (m_unmarked.contains(refNum))
+            markIfLogged(row, refNum, m_list.transDate(row));
         if (!m_activity.yield())
             return;
     }
@@ -105,13 +120,30 @@ void RecentRequests::AddRequestRow(const QString& refNum) {
     // A request whose print failed earlier in this run of the station shows it again.
     if (m_progress.hasFailed(refNum))
         m_list.markFailed(row, m_progress.failure(refNum));
+    markIfLogged(row, refNum, transDate);
+}
+
+void RecentRequests::markIfLogged(int row, const QString& refNum, const QString& transDate) {
     try {
         m_marks.MarkIfLogged(refNum, transDate);
+        m_unmarked.remove(refNum);
     } catch (const RequestDataFailure& failure) {
         // One request's odd data (a date that is not a date) never keeps newer requests out of
         // the list, where the automatic run would miss them: the row shows its fault instead.
         m_list.markFailed(row, failure.description());
         qCWarning(lcQueue).noquote()
             << QStringLiteral("refresh: request %1: %2").arg(refNum, failure.description());
+    } catch (const Failure& failure) {
+        m_unmarked.insert(refNum, transDate);
+        const QString path = m_log.dayFilePath(transDate);
+        // Mended only once the rows listed meanwhile are marked: a run right after the check
+        // would otherwise print a logged request again.
+        m_faults.raise(StationFaults::Source::PrintLog, failure.description(), [this, path] {
+            m_log.checkDayFile(path);
+            for (auto unmarked = m_unmarked.begin(); unmarked != m_unmarked.end();) {
+                m_marks.MarkIfLogged(unmarked.key(), unmarked.value());
+                unmarked = m_unmarked.erase(unmarked);
+            }
+        });
     }
 }

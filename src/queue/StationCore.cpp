@@ -9,7 +9,7 @@ StationCore::StationCore(LabDatabase& lab, StationActivity& activity, Notices& n
     , progress(ledger)
     , marks(list, log)
     , road(lab, printing, log, progress, faults, activity)
-    , recent(lab, list, marks, progress, activity)
+    , recent(lab, list, marks, progress, activity, faults, log)
     , cycle(lab, road, list, marks, progress, faults, activity, notices) {
     // The checks that must pass before printing resumes after a station fault.
     faults.setCheck(StationFaults::Source::Database, [&lab] { lab.checkWritable(); });

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QList>
+#include <QObject>
 #include <QString>
+
+class StationActivity;
 
 // Every modal message of the station goes through here, so a test (or an unattended run) can
 // answer it. The real one is a message box with the application's title and an OK button.
@@ -16,4 +20,27 @@ public:
 class MessageBoxMessages : public Messages {
 public:
     void show(const QString& text, Icon icon) override;
+};
+
+// A person's box never opens inside another routine's yield: that routine (a refresh, a print
+// job) would wait for the person, holding what it holds. Such a box waits until no routine runs,
+// then opens; boxes open one at a time, in the order they came.
+class HeldMessages : public QObject, public Messages {
+    Q_OBJECT
+public:
+    HeldMessages(Messages& inner, StationActivity& activity);
+    void show(const QString& text, Icon icon) override;
+    int waiting() const { return int(m_waiting.size()); }
+
+private:
+    void showWaiting();
+
+    struct Message {
+        QString text;
+        Icon icon;
+    };
+    Messages& m_inner;
+    StationActivity& m_activity;
+    QList<Message> m_waiting;
+    bool m_showing = false;
 };

@@ -91,6 +91,7 @@ bool PrintCommand::run() {
         m_messages.show(QStringLiteral("Refnum is blank."), Messages::Icon::None);
     };
     const PrintJobOutcome outcome = m_road.print(order);
+    Q_EMIT jobEnded();
 
     using End = PrintJobOutcome::End;
     if (outcome.end == End::Stopped)

@@ -38,6 +38,8 @@ Q_SIGNALS:
     void waitsForAutomaticRun();
     // What the station says on its status line, asking nobody.
     void told(const QString& text);
+    // The click's print job ended (a Refresh pressed during it runs now).
+    void jobEnded();
 
 private:
     const StationControls& m_controls;

@@ -73,6 +73,7 @@ QueueControls::QueueControls(const StationControls& controls, RecentRequests& re
     connect(controls.cmdPrintNow, &QPushButton::clicked, this, &QueueControls::onPrintNowClick);
     connect(&print, &PrintCommand::waitsForAutomaticRun, this,
             [this] { m_cycle.endAfterCurrentRequest(); });
+    connect(&print, &PrintCommand::jobEnded, this, &QueueControls::runDeferredRefresh);
     m_cycle.setDisplay(this);
 }
 
@@ -103,15 +104,19 @@ void QueueControls::refresh(bool emptyFirst, bool byTimer) {
 }
 
 bool QueueControls::listIsWalked() const {
+    // A print job counts too: a refresh inside its yield would run, and open its box, while the
+    // job holds its label and its recording.
     return m_activity.isRunning(StationActivity::Kind::Refresh) ||
-           m_activity.isRunning(StationActivity::Kind::Cycle);
+           m_activity.isRunning(StationActivity::Kind::Cycle) ||
+           m_activity.isRunning(StationActivity::Kind::Print);
 }
 
 void QueueControls::onRefreshClick() {
     if (m_activity.stopRequested())
         return;
     if (listIsWalked()) {
-        // Emptying the list now would pull rows from under the walk: run the press after it.
+        // Emptying the list now would pull rows from under the walk, or run inside a print job:
+        // run the press after it.
         m_refreshDeferred = true;
         return;
     }

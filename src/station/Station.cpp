@@ -34,7 +34,7 @@ constexpr int gridColumnWidthsTwips[RequestListModel::ColumnCount] = {2300, 1000
 Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     : QObject(parent)
     , m_lab(lab)
-    , m_messages(messages)
+    , m_heldMessages(messages, m_activity)
     , m_window(std::make_unique<StationWindow>()) {
     const StationControls& c = m_window->controls();
     m_notices = std::make_unique<StationNotices>(c.lblStatus);
@@ -48,15 +48,15 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     c.lstExams->setChecklistModel(&m_checklist);
 
     m_lookup =
-        std::make_unique<LookupPanel>(c, m_lab, m_messages, m_activity, m_current, m_checklist);
+        std::make_unique<LookupPanel>(c, m_lab, m_heldMessages, m_activity, m_current, m_checklist);
     m_lookupInput = new LookupInput(c, *m_lookup, m_activity, this);
     m_printCommand = new PrintCommand(c, m_core->road, *m_lookup, m_current, m_checklist,
-                                      m_core->list, *m_timers, m_messages, m_activity, this);
+                                      m_core->list, *m_timers, m_heldMessages, m_activity, this);
     connect(m_printCommand, &PrintCommand::told, this,
             [this](const QString& text) { m_notices->notice(text); });
     m_queue =
         new QueueControls(c, m_core->recent, m_core->cycle, *m_lookup, m_checklist, *m_printCommand,
-                          *m_timers, m_messages, *m_notices, m_activity, this);
+                          *m_timers, m_heldMessages, *m_notices, m_activity, this);
     ReportViewer::install(m_core->printing);
 
     m_window->installEventFilter(this);
@@ -79,7 +79,7 @@ bool Station::show() {
         // never loaded, no control takes input.
         m_timers->stopAll();
         m_window->setEnabled(false);
-        m_messages.show(failure.description(), Messages::Icon::Warning);
+        m_heldMessages.show(failure.description(), Messages::Icon::Warning);
         exitStation();
         return false;
     }

@@ -4,6 +4,7 @@
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
 #include "queue/StationCore.h"
+#include "station/Messages.h"
 
 #include <QObject>
 #include <QString>
@@ -13,7 +14,6 @@ class KeyboardPanel;
 class LabDatabase;
 class LookupInput;
 class LookupPanel;
-class Messages;
 class PrintCommand;
 class QueueControls;
 class StationNotices;
@@ -68,8 +68,8 @@ private:
     void load();
 
     LabDatabase& m_lab;
-    Messages& m_messages;
     StationActivity m_activity;
+    HeldMessages m_heldMessages;
     CurrentRequest m_current;
     ExamChecklistModel m_checklist;
     std::unique_ptr<StationWindow> m_window;

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void noRunInsideARunOrALookup();
     void aLookupsBoxDoesNotHoldRunsBack();
     void refreshPressDuringARunWaitsForIt();
+    void refreshPressDuringAPrintJobWaitsForIt();
 
 private:
     Station& station() { return m_fixture->station(); }
@@ -381,6 +382,22 @@ void QueueCycleTest::refreshPressDuringARunWaitsForIt() {
     QCOMPARE(gridNumbers(grid()), (QStringList{"T300C", "T200C", "T100C"}));
     for (int row = 1; row <= 3; ++row)
         QVERIFY(rowIsMarked(grid(), row));
+}
+
+void QueueCycleTest::refreshPressDuringAPrintJobWaitsForIt() {
+    refresh();
+    c().txtNumber->setText(QStringLiteral("T200C"));
+    station().lookupInput().onNumberEnter();
+    int ran = 0;
+    QTimer::singleShot(0, this, [&] {
+        ++ran;
+        refresh();
+        QVERIFY(queue().refreshDeferred()); // not run inside the job, which holds its label
+    });
+    c().cmdGenerate->click();
+    QCOMPARE(ran, 1);
+    QVERIFY(!queue().refreshDeferred()); // ran the moment the job ended
+    QVERIFY(rowIsMarked(grid(), 2));
 }
 
 QTEST_MAIN(QueueCycleTest)

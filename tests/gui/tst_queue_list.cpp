@@ -6,6 +6,7 @@
 #include "queue/PrintLog.h"
 #include "queue/PrintedMarks.h"
 #include "queue/RequestListModel.h"
+#include "station/LookupInput.h"
 #include "station/QueueControls.h"
 #include "station/RequestGrid.h"
 #include "station/Station.h"
@@ -13,6 +14,9 @@
 #include "station/StationWindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -35,9 +39,11 @@ private Q_SLOTS:
     void failedRefreshKeepsRowsAndRestoresTheGrid();
     void aRequestWithABadDateFailsAlone();
     void aRequestEnteringBelowTheNewestPageIsListed();
+    void aBadDateAtAPageEndDoesNotEndTheCatchUp();
     void fullGridRefusesNewRows();
     void refreshPressInsideARefreshWaitsForIt();
     void refreshTickInsideARefreshIsDropped();
+    void aLookupsBoxWaitsForTheRefreshItCameIn();
 
 private:
     Station& station() { return m_fixture->station(); }
@@ -152,6 +158,18 @@ void QueueListTest::loggedRequestIsMarkedAtOnce() {
     QCOMPARE(gridNumbers(grid()), (QStringList{"T200C", "T100C"}));
     QVERIFY(!rowIsMarked(grid(), 1));
     QVERIFY(rowIsMarked(grid(), 2));
+
+    // A day file that cannot be read holds a station fault; the refresh lists every row, and the
+    // logged one is marked before printing resumes, never printed again unread.
+    const QString dayFile = station().printLog().dayFilePath(transDate);
+    QVERIFY(QFile::rename(dayFile, dayFile + QStringLiteral(".kept")) && QDir().mkdir(dayFile));
+    recent().onRefreshClick();
+    QCOMPARE(gridNumbers(grid()), (QStringList{"T200C", "T100C"}));
+    QVERIFY(m_fixture->messages.shown.isEmpty());
+    QVERIFY(!station().core().faults.clearIfMended());
+    QVERIFY(QDir().rmdir(dayFile) && QFile::rename(dayFile + QStringLiteral(".kept"), dayFile));
+    QVERIFY(station().core().faults.clearIfMended());
+    QVERIFY(rowIsMarked(grid(), 2));
 }
 
 void QueueListTest::failedRefreshKeepsRowsAndRestoresTheGrid() {
@@ -204,6 +222,21 @@ void QueueListTest::aRequestEnteringBelowTheNewestPageIsListed() {
         request(QStringLiteral("LATE"), 100, {item(QStringLiteral("CBC"), "B800")}));
     ticks(QueueControls::ticksPerRefresh);
     QCOMPARE(gridNumbers(grid()).last(), QStringLiteral("LATE"));
+}
+
+// The oldest row of the first full page has a date that does not parse: it fails alone, and the
+// older requests are still listed, paging on from the last good date.
+void QueueListTest::aBadDateAtAPageEndDoesNotEndTheCatchUp() {
+    for (int i = 0; i < 60; ++i)
+        m_world->lab().addRequest(request(QStringLiteral("N%1").arg(i, 2, 10, QLatin1Char('0')),
+                                          40 + i, {item(QStringLiteral("CBC"), "B9")}));
+    QSqlQuery bad(QSqlDatabase::database(QString(DbConnection::connectionName), false));
+    QVERIFY(
+        bad.exec(QStringLiteral("UPDATE tbLabMaster SET TransDate = (SELECT TransDate FROM "
+                                "tbLabMaster WHERE RefNum = 'N48') || '!' WHERE RefNum = 'N47'")));
+    recent().onRefreshClick();
+    QCOMPARE(grid().rows(), 63);
+    QCOMPARE(gridNumbers(grid()).last(), QStringLiteral("N59"));
 }
 
 void QueueListTest::fullGridRefusesNewRows() {
@@ -271,6 +304,23 @@ void QueueListTest::refreshTickInsideARefreshIsDropped() {
     QCOMPARE(gridNumbers(grid()), (QStringList{"T200C", "T100C"}));
     QVERIFY(m_fixture->messages.shown.isEmpty());
     verifyGridIdle();
+}
+
+// "Sample not found!" for a lookup made inside a timer refresh's yield opens once the refresh has
+// ended: a box up inside it would keep the refresh open and drop every later refresh tick.
+void QueueListTest::aLookupsBoxWaitsForTheRefreshItCameIn() {
+    ticks(2);
+    bool insideRefresh = true;
+    m_fixture->messages.onShow = [&](const QString&) {
+        insideRefresh = station().activity().isRunning(StationActivity::Kind::Refresh);
+    };
+    QTimer::singleShot(0, this, [&] {
+        station().window().controls().txtNumber->setText(QStringLiteral("T999C"));
+        station().lookupInput().onNumberEnter();
+    });
+    ticks(1);
+    QTRY_COMPARE(m_fixture->messages.texts(), QStringList{QStringLiteral("Sample not found!")});
+    QVERIFY(!insideRefresh);
 }
 
 QTEST_MAIN(QueueListTest)

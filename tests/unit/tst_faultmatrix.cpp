@@ -86,7 +86,8 @@ void FaultMatrixTest::faults_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("during");
     for (const char* fault : {"database read-only", "database locked", "database deleted",
-                              "print log read-only", "print log full"}) {
+                              "print log read-only", "print log full", "day file immutable",
+                              "master records refused", "print log folder replaced"}) {
         QTest::addRow("%s, before the run", fault) << QString::fromLatin1(fault) << false;
         QTest::addRow("%s, during the run", fault) << QString::fromLatin1(fault) << true;
     }
@@ -150,6 +151,24 @@ void FaultMatrixTest::faults() {
             return QFile::rename(aside, labPath);
         if (fault == QLatin1String("print log read-only"))
             return setImmutable(logFolder, broken);
+        if (fault == QLatin1String("day file immutable"))
+            return run(QStringLiteral("chattr"),
+                       {broken ? QStringLiteral("+i") : QStringLiteral("-i"),
+                        station.core->log.dayFilePath(station.core->list.transDate(0))});
+        if (fault == QLatin1String("master records refused")) {
+            station.sql(broken ? QStringLiteral("CREATE TRIGGER refuseMaster BEFORE INSERT ON "
+                                                "tbLabBarcodeMaster BEGIN SELECT RAISE(ABORT, "
+                                                "'refused'); END")
+                               : QStringLiteral("DROP TRIGGER refuseMaster"));
+            return true;
+        }
+        if (fault == QLatin1String("print log folder replaced") && broken)
+            return QDir().rename(logFolder, logFolder + QStringLiteral(".kept")) &&
+                   QDir().mkdir(logFolder);
+        // Removing the stand-in fails when a day file was made in it.
+        if (fault == QLatin1String("print log folder replaced"))
+            return QDir().rmdir(logFolder) &&
+                   QDir().rename(logFolder + QStringLiteral(".kept"), logFolder);
         if (broken)
             fill(logFolder);
         return broken || QFile::remove(QDir(logFolder).filePath(QStringLiteral("filler")));
@@ -174,6 +193,9 @@ void FaultMatrixTest::faults() {
     const int labelsAtFault = pdfCount(world.labelFolder());
     station.core->cycle.PrintPendingRequests(true);
     QCOMPARE(pdfCount(world.labelFolder()), labelsAtFault);
+    QVERIFY(!station.core->faults.clearIfMended()); // the check sees the fault that is there
+    if (fault == QLatin1String("database deleted"))
+        QVERIFY(!QFile::exists(labPath)); // not made anew, empty, in its place
 
     const auto recordedBarcodes = [&] {
         QStringList recorded;

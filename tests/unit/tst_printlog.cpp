@@ -249,6 +249,15 @@ void PrintLogTest::appendsAreWholeAndCutATornLine() {
     QCOMPARE(QDir(m_log->folder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     PrintLog gone(m_world->path() + QStringLiteral("/no-such-folder"));
     QVERIFY_THROWS_EXCEPTION(Failure, gone.checkWritable());
+
+    // Another folder in the log folder's place takes no day file until the real one is back.
+    const QString folder = m_log->folder();
+    QVERIFY(QDir().rename(folder, folder + QStringLiteral(".kept")) && QDir().mkdir(folder));
+    QVERIFY_THROWS_EXCEPTION(Failure, m_log->CheckPrintLog(QStringLiteral("T6"), day, true, false));
+    QVERIFY_THROWS_EXCEPTION(Failure, m_log->checkDayFile(path));
+    QVERIFY(QDir(folder).isEmpty());
+    QVERIFY(QDir().rmdir(folder) && QDir().rename(folder + QStringLiteral(".kept"), folder));
+    m_log->checkDayFile(path);
 }
 
 void PrintLogTest::copies_data() {
