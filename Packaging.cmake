@@ -20,8 +20,6 @@ install(FILES scripts/station-fonts.conf DESTINATION /etc/fonts/conf.d
 install(FILES README.md docs/administration.md docs/architecture.md docs/lab-database.md
               docs/label-template.md labdb/labdb.sql packaging/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME quillon)
 
 # Manual pages and the changelog, compressed as Debian wants them (gzip -9n: no name, no time).
 set(compressed)
@@ -43,12 +41,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillon)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "specimen barcode label station for hospital laboratories")
+# The summary is the synopsis line; this is the extended description, wrapped for dpkg.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-A lab worker scans a charge slip; the station looks the request up in the
+    "A lab worker scans a charge slip; the station looks the request up in the
 laboratory's database, prints its specimen labels, records each printed barcode
 and keeps a daily print log. It can also print every new request by itself.
-\"quillon --check\" checks a station's set-up without a window.")
+Its check mode tells an administrator what is wrong with a station's set-up.")
 set(CPACK_PACKAGE_CONTACT "Laboratory IT <labit@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
