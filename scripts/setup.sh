@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config dpkg-dev clang-format
+  g++ cmake ninja-build pkg-config dpkg-dev clang-format lintian
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
   unixodbc-dev odbcinst tdsodbc
   # The SQL Server road's tests: a second TDS client (pytds, tsql) checks the test server.

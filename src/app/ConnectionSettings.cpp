@@ -23,6 +23,10 @@ QString connectionSettingsLocation() {
     return SettingsStore::location(application, section);
 }
 
+QString connectionSettingsFile() {
+    return SettingsStore::filePath(application);
+}
+
 QStringList connectionSettingsProblems() {
     QStringList problems = SettingsStore::problems(application);
     if (!SettingsStore::hasSection(application, section))

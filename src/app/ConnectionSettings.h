@@ -17,6 +17,8 @@ struct ConnectionSettings {
 ConnectionSettings ReadConnectionSettings();
 // Where the connection settings are read from (registry key, or file and section), for messages.
 QString connectionSettingsLocation();
+// The settings file that holds them, password included; empty on Windows (the registry).
+QString connectionSettingsFile();
 // What is wrong with the stored settings, for the IT staff: the section missing, lines of the
 // settings file that cannot be read. Empty when nothing is wrong.
 QStringList connectionSettingsProblems();

@@ -24,6 +24,10 @@ QString keyPath(const QString& application, const QString& section) {
 }
 } // namespace
 
+QString filePath(const QString&) {
+    return QString();
+}
+
 QString location(const QString& application, const QString& section) {
     return QStringLiteral("the registry key ") + keyPath(application, section);
 }
@@ -55,12 +59,12 @@ void write(const QString& application, const QString& section, const QString& ke
 
 #else
 
-namespace {
-
 QString filePath(const QString& application) {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) %
            QStringLiteral("/quillon/") % application % QStringLiteral(".ini");
 }
+
+namespace {
 
 QByteArray readFile(const QString& application) {
     QFile file(filePath(application));

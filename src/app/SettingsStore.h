@@ -13,6 +13,8 @@ namespace SettingsStore {
 
 // Where the values of a section live, for messages: the registry key, or the file and section.
 QString location(const QString& application, const QString& section);
+// The application's INI file; empty on Windows, where the values live in the registry.
+QString filePath(const QString& application);
 // Whether the store has the section at all (the file exists and holds it, or the key exists).
 bool hasSection(const QString& application, const QString& section);
 QString read(const QString& application, const QString& section, const QString& key,

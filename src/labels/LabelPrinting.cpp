@@ -1,13 +1,11 @@
 #include "labels/LabelPrinting.h"
 
 #include "app/Failure.h"
+#include "app/FilePlaces.h"
 #include "labels/LabelTemplate.h"
 
-#include <QCoreApplication>
-
 LabelPrinting::LabelPrinting()
-    : m_templatePath(QCoreApplication::applicationDirPath() +
-                     QStringLiteral("/LabBarcodeLabel.rpt")) {}
+    : m_templatePath(FilePlaces::templatePath()) {}
 
 void LabelPrinting::printBarcodeLabel(const QString& barcode, const QString& patientName,
                                       const QString& hospNum, const QString& instrument,

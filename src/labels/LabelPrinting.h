@@ -20,7 +20,7 @@ public:
 
     LabelPrinting();
 
-    // The executable's folder + "/LabBarcodeLabel.rpt", unless a test set another.
+    // FilePlaces::templatePath(), unless a test set another.
     const QString& templatePath() const { return m_templatePath; }
     void setTemplatePath(const QString& path) { m_templatePath = path; }
     void setViewer(Viewer viewer) { m_viewer = std::move(viewer); }

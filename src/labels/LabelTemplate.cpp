@@ -1,6 +1,7 @@
 #include "labels/LabelTemplate.h"
 
 #include "app/Failure.h"
+#include "app/FilePlaces.h"
 #include "labels/BarcodeSymbol.h"
 
 #include <QDir>
@@ -440,7 +441,7 @@ LabelTemplate LabelTemplate::load(const QString& path) {
                           .arg(QDir::toNativeSeparators(path), file.errorString()));
     const QFileInfo info(path);
     return parse(file.readAll(), QDir::toNativeSeparators(info.absoluteFilePath()),
-                 info.absolutePath());
+                 FilePlaces::labelBaseFolder(info.absolutePath()));
 }
 
 LabelTemplate LabelTemplate::parse(const QByteArray& json, const QString& fileName,
@@ -458,7 +459,7 @@ LabelTemplateCheck LabelTemplate::check(const QString& path) {
     }
     const QFileInfo info(path);
     return checkText(file.readAll(), QDir::toNativeSeparators(info.absoluteFilePath()),
-                     info.absolutePath());
+                     FilePlaces::labelBaseFolder(info.absolutePath()));
 }
 
 LabelTemplateCheck LabelTemplate::checkText(const QByteArray& json, const QString& fileName,

@@ -1,6 +1,7 @@
 #include "station/StationSettings.h"
 
 #include "app/Failure.h"
+#include "app/FilePlaces.h"
 #include "app/SettingsStore.h"
 #include "station/TakeToken.h"
 
@@ -38,7 +39,12 @@ void write(int value) {
 
 } // namespace AutoPrintSetting
 
-QString printLogFolderFor(const QString& windir) {
+QString printLogFolderFor(const QString& windir, bool olderFolderExists) {
+#ifndef Q_OS_WIN
+    if (windir.isEmpty())
+        return olderFolderExists ? QString(FilePlaces::olderPrintLogFolder)
+                                 : QString(FilePlaces::machinePrintLogFolder);
+#endif
     QString source = windir;
     QString folder = TakeToken(source, QStringLiteral("\\")) + QStringLiteral("\\PrintLog");
 #ifndef Q_OS_WIN
@@ -48,7 +54,16 @@ QString printLogFolderFor(const QString& windir) {
 }
 
 QString printLogFolderFromEnvironment() {
-    return printLogFolderFor(qEnvironmentVariable("windir"));
+    return printLogFolderFor(qEnvironmentVariable("windir"),
+                             QFileInfo(FilePlaces::olderPrintLogFolder).isDir());
+}
+
+QString printLogFolderNote(const QString& folder) {
+    if (folder != FilePlaces::olderPrintLogFolder)
+        return QString();
+    return QStringLiteral("the print log stays in %1, where an older installation kept it; new "
+                          "installations use %2 (move the files there and remove %1 to change)")
+        .arg(folder, FilePlaces::machinePrintLogFolder);
 }
 
 void ensurePrintLogFolder(const QString& folder) {

@@ -1,5 +1,5 @@
 #include "StationTestSupport.h"
-#include "app/Startup.h"
+#include "main/Startup.h"
 #include "queue/RequestListModel.h"
 #include "station/CheckList.h"
 #include "station/KeyboardPanel.h"

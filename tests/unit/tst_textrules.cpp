@@ -102,24 +102,24 @@ void TextRulesTest::takeToken() {
 
 void TextRulesTest::printLogFolder_data() {
     QTest::addColumn<QString>("windir");
+    QTest::addColumn<bool>("olderFolderExists");
     QTest::addColumn<QString>("folder");
 #ifdef Q_OS_WIN
-    QTest::newRow("system drive") << "C:\\WINDOWS"
-                                  << "C:\\PrintLog";
+    QTest::newRow("system drive") << "C:\\WINDOWS" << false << "C:\\PrintLog";
 #else
-    QTest::newRow("unset") << ""
-                           << "/PrintLog";
-    QTest::newRow("folder with a backslash") << "/srv/station\\Windows"
-                                             << "/srv/station/PrintLog";
-    QTest::newRow("no backslash") << "/srv/x"
-                                  << "/srv/x/PrintLog";
+    QTest::newRow("unset: the package's folder") << "" << false << "/var/lib/quillon/PrintLog";
+    QTest::newRow("unset: an older station's log stays") << "" << true << "/PrintLog";
+    QTest::newRow("folder with a backslash")
+        << "/srv/station\\Windows" << true << "/srv/station/PrintLog";
+    QTest::newRow("no backslash") << "/srv/x" << false << "/srv/x/PrintLog";
 #endif
 }
 
 void TextRulesTest::printLogFolder() {
     QFETCH(QString, windir);
+    QFETCH(bool, olderFolderExists);
     QFETCH(QString, folder);
-    QCOMPARE(printLogFolderFor(windir), folder);
+    QCOMPARE(printLogFolderFor(windir, olderFolderExists), folder);
 }
 
 void TextRulesTest::autoPrintValue_data() {

@@ -1,10 +1,11 @@
-#include "app/Startup.h"
+#include "main/Startup.h"
 
 #include "app/DbConnection.h"
 #include "app/StationLog.h"
 #include "app/Version.h"
 #include "station/Messages.h"
 #include "station/Station.h"
+#include "station/StationSettings.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -30,5 +31,7 @@ int Main(DbConnection& connection, Messages& messages) {
         return exitNoPrintLog;
     }
     qCInfo(lcStartup).noquote() << "station ready; print log in" << station.printLogFolder();
+    if (const QString note = printLogFolderNote(station.printLogFolder()); !note.isEmpty())
+        qCInfo(lcStartup).noquote() << note;
     return QCoreApplication::exec();
 }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Where an installed station keeps its files. The build tree and Windows keep everything beside
+// the executable; a Linux package puts the lab's configuration under /etc/quillon and the shared
+// print log under /var/lib/quillon, whatever prefix the build was configured with.
+namespace FilePlaces {
+
+inline constexpr QLatin1StringView templateName{"LabBarcodeLabel.rpt"};
+inline constexpr QLatin1StringView systemConfigFolder{"/etc/quillon"};
+// Made by the package: setgid, writable by the group "quillon".
+inline constexpr QLatin1StringView machinePrintLogFolder{"/var/lib/quillon/PrintLog"};
+// Where stations installed before the machine-wide folder kept their print log.
+inline constexpr QLatin1StringView olderPrintLogFolder{"/PrintLog"};
+
+// The label template: beside the executable when one is there, otherwise (Linux) the one under
+// /etc/quillon.
+QString templatePath();
+QString templatePathFor(const QString& programFolder, bool besideExists);
+
+// What a relative folder in the template's printer ("pdf:labels") is read against: the template's
+// own folder, except for the machine's template under /etc, where no user may write; then the
+// user's data folder ($XDG_DATA_HOME/Quillon, the station log's folder).
+QString labelBaseFolder(const QString& templateFolder);
+
+} // namespace FilePlaces
