@@ -132,11 +132,9 @@ QString SetupCheck::printLogFault(const QString& folder) {
             .arg(QDir::toNativeSeparators(folder));
     const PrintLog log(folder);
     try {
-        log.checkWritable();
-        QFile today(log.dayFilePath(DateTimeText::now()));
-        if (today.exists() && !today.open(QIODevice::Append))
-            return QStringLiteral("The print log file \"%1\" cannot be appended to: %2.")
-                .arg(QDir::toNativeSeparators(today.fileName()), today.errorString());
+        // The station's own check after a print-log fault: the folder takes an append and
+        // today's day file opens for reading and appending, nothing written.
+        log.checkDayFile(log.dayFilePath(DateTimeText::now()));
     } catch (const Failure& failure) {
         return failure.description();
     }
