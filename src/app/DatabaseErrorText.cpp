@@ -8,7 +8,7 @@ QString describe(const QSqlError& error) {
     // Each ODBC layer names itself in brackets before the message it passes on; a bracketed
     // name inside the server's text ("[dbo].[tbLabMaster]") stays.
     static const QRegularExpression layers(
-        QStringLiteral("(^\\s*\\[[^\\]]*\\])+|(\\[[^\\]]*\\]){2,}"));
+        QStringLiteral("^\\s*(\\[[^\\]]*\\])+|(\\[[^\\]]*\\]){2,}"));
     QString text = error.databaseText();
     text.remove(layers);
     text = text.simplified();
