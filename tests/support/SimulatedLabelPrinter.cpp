@@ -28,16 +28,24 @@ public:
     mutable QMutex mutex;
     unsigned faults = 0;
     int printMs = 0;
+    int parseMs = 0;
     bool silent = false;
     qint64 dropAfter = -1;
     QString jobFolder;
     QList<QByteArray> jobs;
     QList<QByteArray> labels;
-    std::deque<QByteArray> waiting; // formats received and not yet printed
-    qint64 printingSince = 0;       // when the first waiting format began to print; 0: none
+    struct Format {
+        QByteArray data;
+        qint64 parsedAt;    // ms since the epoch; before then the printer does not know of it
+        int connection;     // that sent it
+        bool shown = false; // in a status answer, or its sender gone: it may come out
+    };
+    std::deque<Format> waiting; // formats received and not yet printed
+    qint64 printingSince = 0;   // when the first waiting format began to print; 0: none
     qint64 lastByteAt = 0;
     int statusAnswers = 0;
     int jobNumber = 0;
+    int connections = 0;
 
     quint16 listen(quint16 port) {
         m_server = new QTcpServer(this);
@@ -65,13 +73,16 @@ public:
                                SimulatedLabelPrinter::OverTemperature;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         while (!waiting.empty() && !(faults & stops)) {
+            // No printer prints a label before it answers a status request sent right behind it.
+            if (waiting.front().parsedAt > now || !waiting.front().shown)
+                return;
             if (printingSince == 0)
                 printingSince = now;
             if (now - printingSince < printMs)
                 return;
-            labels.append(waiting.front());
+            labels.append(waiting.front().data);
             waiting.pop_front();
-            printingSince = waiting.empty() ? 0 : printingSince + printMs;
+            printingSince = 0;
         }
         if (faults & stops)
             printingSince = 0; // a stopped label starts again once mended
@@ -83,6 +94,7 @@ private:
         QByteArray job;     // job data
         qsizetype scanned = 0;
         bool dropped = false;
+        int id = 0;
     };
 
     static bool isLabel(const QByteArray& format) {
@@ -93,6 +105,7 @@ private:
     void accept(QTcpSocket* socket) {
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* connection = new Connection;
+        connection->id = ++connections;
         QObject::connect(socket, &QTcpSocket::readyRead, this,
                          [this, socket, connection] { receive(socket, *connection); });
         QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket, connection] {
@@ -137,7 +150,15 @@ private:
             advance();
             if (!silent) {
                 ++statusAnswers;
-                const int inBuffer = int(waiting.size()) - (printingSince ? 1 : 0);
+                const qint64 now = QDateTime::currentMSecsSinceEpoch();
+                int parsed = 0;
+                for (Format& format : waiting) {
+                    if (format.parsedAt > now)
+                        break;
+                    format.shown = true;
+                    ++parsed;
+                }
+                const int inBuffer = parsed - (printingSince ? 1 : 0);
                 socket->write(SimulatedLabelPrinter::hostStatus(faults, qMax(0, inBuffer),
                                                                 printingSince ? 1 : 0));
             }
@@ -156,12 +177,14 @@ private:
             const QByteArray format = c.job.mid(start, end + 3 - start);
             c.scanned = end + 3;
             if (isLabel(format))
-                waiting.push_back(format);
+                waiting.push_back({format, QDateTime::currentMSecsSinceEpoch() + parseMs, c.id});
         }
     }
 
     void finish(const Connection& c) {
         QMutexLocker lock(&mutex);
+        for (Format& format : waiting)
+            format.shown = format.shown || format.connection == c.id;
         if (c.job.isEmpty())
             return;
         jobs.append(c.job);
@@ -206,6 +229,11 @@ void SimulatedLabelPrinter::setFaults(unsigned faults) {
 void SimulatedLabelPrinter::setPrintMs(int ms) {
     QMutexLocker lock(&m_worker->mutex);
     m_worker->printMs = ms;
+}
+
+void SimulatedLabelPrinter::setParseMs(int ms) {
+    QMutexLocker lock(&m_worker->mutex);
+    m_worker->parseMs = ms;
 }
 
 void SimulatedLabelPrinter::setSilent(bool silent) {
