@@ -182,8 +182,8 @@ void ZplNetworkPrinter::print(const QByteArray& zpl) {
     // label sent ahead of it, and then reports itself idle with the label unread. So the label
     // counts only once an answer has shown the printer holding it (a format in its buffer or
     // being received, or a label left in its batch) and a later one shows it idle. Until then it
-    // is asked every few milliseconds: printing a label takes far longer, so no label can come
-    // and go between two answers unseen.
+    // is asked every 10 ms: printing a label takes far longer, so no label can come and go
+    // between two answers unseen. Then soon, and less and less often.
     const QDeadlineTimer deadline(m_confirmMs);
     bool taken = false;
     int pause = 10;
@@ -193,10 +193,13 @@ void ZplNetworkPrinter::print(const QByteArray& zpl) {
         const QString fault = status.fault();
         if (!fault.isEmpty())
             fail(fault + QStringLiteral(", and did not print the label"));
-        if (!status.idle())
+        if (!status.idle()) {
+            if (!taken)
+                pause = 1;
             taken = true;
-        else if (taken)
+        } else if (taken) {
             break;
+        }
         if (deadline.hasExpired())
             fail(QStringLiteral("did not report the label %1 within %2")
                      .arg(taken ? QStringLiteral("printed") : QStringLiteral("received"),
