@@ -28,24 +28,19 @@ public:
     mutable QMutex mutex;
     unsigned faults = 0;
     int printMs = 0;
-    int parseMs = 0;
+    int readMs = 0;
     bool silent = false;
     qint64 dropAfter = -1;
     QString jobFolder;
     QList<QByteArray> jobs;
     QList<QByteArray> labels;
-    struct Format {
-        QByteArray data;
-        qint64 parsedAt;    // ms since the epoch; before then the printer does not know of it
-        int connection;     // that sent it
-        bool shown = false; // in a status answer, or its sender gone: it may come out
-    };
-    std::deque<Format> waiting; // formats received and not yet printed
-    qint64 printingSince = 0;   // when the first waiting format began to print; 0: none
+    std::deque<std::pair<QByteArray, qint64>> waiting; // unprinted formats, ms when read
+    // Only formats a status answer showed, or whose sender left, print: a label outlasts a ~HS.
+    qsizetype shown = 0;
+    qint64 printingSince = 0; // when the first waiting format began to print; 0: none
     qint64 lastByteAt = 0;
     int statusAnswers = 0;
     int jobNumber = 0;
-    int connections = 0;
 
     quint16 listen(quint16 port) {
         m_server = new QTcpServer(this);
@@ -73,16 +68,16 @@ public:
                                SimulatedLabelPrinter::OverTemperature;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         while (!waiting.empty() && !(faults & stops)) {
-            // No printer prints a label before it answers a status request sent right behind it.
-            if (waiting.front().parsedAt > now || !waiting.front().shown)
+            if (shown == 0 || waiting.front().second > now)
                 return;
             if (printingSince == 0)
                 printingSince = now;
             if (now - printingSince < printMs)
                 return;
-            labels.append(waiting.front().data);
+            labels.append(waiting.front().first);
             waiting.pop_front();
-            printingSince = 0;
+            --shown;
+            printingSince = waiting.empty() ? 0 : printingSince + printMs;
         }
         if (faults & stops)
             printingSince = 0; // a stopped label starts again once mended
@@ -94,7 +89,6 @@ private:
         QByteArray job;     // job data
         qsizetype scanned = 0;
         bool dropped = false;
-        int id = 0;
     };
 
     static bool isLabel(const QByteArray& format) {
@@ -105,7 +99,6 @@ private:
     void accept(QTcpSocket* socket) {
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* connection = new Connection;
-        connection->id = ++connections;
         QObject::connect(socket, &QTcpSocket::readyRead, this,
                          [this, socket, connection] { receive(socket, *connection); });
         QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket, connection] {
@@ -151,14 +144,11 @@ private:
             if (!silent) {
                 ++statusAnswers;
                 const qint64 now = QDateTime::currentMSecsSinceEpoch();
-                int parsed = 0;
-                for (Format& format : waiting) {
-                    if (format.parsedAt > now)
-                        break;
-                    format.shown = true;
-                    ++parsed;
-                }
-                const int inBuffer = parsed - (printingSince ? 1 : 0);
+                qsizetype read = 0;
+                while (read < qsizetype(waiting.size()) && waiting[read].second <= now)
+                    ++read;
+                shown = std::max(shown, read);
+                const int inBuffer = int(read) - (printingSince ? 1 : 0);
                 socket->write(SimulatedLabelPrinter::hostStatus(faults, qMax(0, inBuffer),
                                                                 printingSince ? 1 : 0));
             }
@@ -177,14 +167,13 @@ private:
             const QByteArray format = c.job.mid(start, end + 3 - start);
             c.scanned = end + 3;
             if (isLabel(format))
-                waiting.push_back({format, QDateTime::currentMSecsSinceEpoch() + parseMs, c.id});
+                waiting.emplace_back(format, QDateTime::currentMSecsSinceEpoch() + readMs);
         }
     }
 
     void finish(const Connection& c) {
         QMutexLocker lock(&mutex);
-        for (Format& format : waiting)
-            format.shown = format.shown || format.connection == c.id;
+        shown = qsizetype(waiting.size()); // one sender at a time: all it sent may come out
         if (c.job.isEmpty())
             return;
         jobs.append(c.job);
@@ -226,14 +215,10 @@ void SimulatedLabelPrinter::setFaults(unsigned faults) {
     m_worker->faults = faults;
 }
 
-void SimulatedLabelPrinter::setPrintMs(int ms) {
+void SimulatedLabelPrinter::setPrintMs(int ms, int readMs) {
     QMutexLocker lock(&m_worker->mutex);
     m_worker->printMs = ms;
-}
-
-void SimulatedLabelPrinter::setParseMs(int ms) {
-    QMutexLocker lock(&m_worker->mutex);
-    m_worker->parseMs = ms;
+    m_worker->readMs = readMs;
 }
 
 void SimulatedLabelPrinter::setSilent(bool silent) {
@@ -277,6 +262,7 @@ void SimulatedLabelPrinter::clear() {
     m_worker->jobs.clear();
     m_worker->labels.clear();
     m_worker->waiting.clear();
+    m_worker->shown = 0;
     m_worker->printingSince = 0;
 }
 

@@ -11,9 +11,8 @@ class SimulatedPrinterWorker;
 // A network ZPL label printer on a loopback port, for tests: the boundary the station cannot own.
 // It runs in a thread of its own (the station waits on its socket without an event loop), keeps
 // every job it receives, answers ~HS as a printer does (faults, formats waiting, labels left),
-// reads each label in a set time and prints it in another, and can be put out of paper, paused,
-// head open ..., made silent to status requests, or made to drop a connection part way through a
-// job.
+// prints each label in a set time, and can be put out of paper, paused, head open ..., made
+// silent to status requests, or made to drop a connection part way through a job.
 class SimulatedLabelPrinter {
 public:
     enum Fault : unsigned {
@@ -36,11 +35,8 @@ public:
     QString address() const; // "zpl:tcp://127.0.0.1:<port>"
 
     void setFaults(unsigned faults);
-    // Each label takes this long to print (0: at once).
-    void setPrintMs(int ms);
-    // Each label is read this long after it came in; status requests asked meanwhile are
-    // answered at once, as if it had not come.
-    void setParseMs(int ms);
+    // Each label is read readMs after it came (status answered as if not come), printed in ms.
+    void setPrintMs(int ms, int readMs = 0);
     // Status requests are never answered.
     void setSilent(bool silent);
     // A connection is closed once this many bytes of its job have come (negative: never).

@@ -195,9 +195,7 @@ private Q_SLOTS:
                                 << "/";
         QTest::newRow("letters and dash") << "LAB-24-000123"
                                           << "/F";
-        // Two 300 dpi dots a module, no thinner than one dot of a 203 dpi printer.
-        QTest::newRow("longest that fits") << "LAB-ABCDEFGHIJKLMNOP"
-                                           << "/F";
+        QTest::newRow("longest that fits") << QStringLiteral("LAB-ABCDEFGHIJKLMNOP") << "/F";
     }
     void printedLabel() {
         QFETCH(QString, barcode);

@@ -161,10 +161,6 @@ private Q_SLOTS:
                                   << QStringLiteral(
                                          "does not fit its 47.0 x 11.7 mm box on the label")
                                   << true;
-        // Fits in modules of one 600 dpi dot; the 203 dpi printer needs three of them.
-        QTest::newRow("denser than the printer")
-            << QByteArray() << QStringLiteral("LAB-2024-ABCDEFGHIJKLMNOPQRSTUVWXYZ0") << 600
-            << QStringLiteral("one dot of a 203 dpi printer (0.125 mm) it needs 57.3 x") << true;
         QTest::newRow("fixed text not encodable")
             << QByteArray(R"({ "type": "barcode", "text": "B3\u20ac0", "x": 1, "y": 1,
                                "width": 47, "height": 11 })")
