@@ -8,22 +8,31 @@
 #include <cmath>
 #include <zint.h>
 
+namespace {
+constexpr double mmPerInch = 25.4;
+}
+
 int BarcodeSymbol::fitModule(int widthDots, int barsHeightDots, int textHeightDots,
-                             double dotsPerMmX, double dotsPerMmY, const QString& value,
-                             const QSizeF& boxMm, bool fromRequest) const {
+                             double dotsPerMmX, double dotsPerMmY, int printerDpi,
+                             const QString& value, const QSizeF& boxMm, bool fromRequest) const {
+    // A PDF page or a spooler's page may have finer dots than the printer: a module of one of
+    // them would print thinner than the printer can, and not scan.
+    const int smallest =
+        std::max(1, static_cast<int>(std::ceil(dotsPerMmX * mmPerInch / printerDpi - 1e-6)));
     int module = static_cast<int>(std::floor(widthDots / m_size.width()));
     if (m_fixedRatio)
         module = std::min(module, static_cast<int>(std::floor(barsHeightDots / m_size.height())));
-    if (module >= 1 && barsHeightDots >= 1)
+    if (module >= smallest && barsHeightDots >= 1)
         return module;
-    const double needWidth = m_size.width() / dotsPerMmX;
+    const double needWidth = m_size.width() * smallest / dotsPerMmX;
     const double needHeight =
-        ((m_fixedRatio ? m_size.height() : 1.0) + textHeightDots) / dotsPerMmY;
-    const auto mm = [](double v) { return QString::number(v, 'f', 1); };
+        ((m_fixedRatio ? m_size.height() * smallest : 1.0) + textHeightDots) / dotsPerMmY;
+    const auto mm = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
     const QString description =
-        QStringLiteral("The barcode \"%1\" does not fit its %2 x %3 mm box on the label: at this "
-                       "printer's resolution it needs %4 x %5 mm.")
-            .arg(value, mm(boxMm.width()), mm(boxMm.height()), mm(needWidth), mm(needHeight));
+        QStringLiteral("The barcode \"%1\" does not fit its %2 x %3 mm box on the label: with "
+                       "its thinnest bar one dot of a %4 dpi printer (%5 mm) it needs %6 x %7 mm.")
+            .arg(value, mm(boxMm.width(), 1), mm(boxMm.height(), 1), QString::number(printerDpi),
+                 mm(mmPerInch / printerDpi, 3), mm(needWidth, 1), mm(needHeight, 1));
     // No bars at all fit under the human-readable line whatever the text: the box is wrong.
     if (fromRequest && barsHeightDots >= 1)
         throw RequestDataFailure(description);

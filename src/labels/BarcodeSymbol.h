@@ -42,13 +42,14 @@ public:
     // Square modules (2D matrix codes) rather than bars that stretch to any height.
     bool fixedRatio() const { return m_fixedRatio; }
 
-    // The widest module of whole dots with which the symbol fits a box of widthDots, with
-    // barsHeightDots left for the bars under a human-readable line of textHeightDots. Throws
-    // when not even one dot fits, naming the barcode (value), its box (in mm) and what it needs at
-    // these dots per millimetre: RequestDataFailure when the value is the request's and some bars
-    // fit under the line, else Failure (the template's box is wrong).
+    // The widest module of whole device dots with which the symbol fits a box of widthDots, with
+    // barsHeightDots left for the bars under a human-readable line of textHeightDots; never
+    // thinner than one dot of the printer (printerDpi), which is all a scanner can rely on. Throws
+    // when no such module fits, naming the barcode (value), its box (in mm) and what it needs:
+    // RequestDataFailure when the value is the request's and some bars fit under the line, else
+    // Failure (the template's box is wrong).
     int fitModule(int widthDots, int barsHeightDots, int textHeightDots, double dotsPerMmX,
-                  double dotsPerMmY, const QString& value, const QSizeF& boxMm,
+                  double dotsPerMmY, int printerDpi, const QString& value, const QSizeF& boxMm,
                   bool fromRequest) const;
 
 private:

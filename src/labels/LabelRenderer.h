@@ -8,7 +8,8 @@ class QPagedPaintDevice;
 class QPainter;
 
 // Draws a filled label template with QPainter, so the same code prints to a QPrinter, writes a
-// PDF through QPdfWriter and paints the on-screen preview. Barcode modules are whole device dots.
+// PDF through QPdfWriter and paints the on-screen preview. Barcode modules are whole device dots,
+// and never thinner than one dot of the template's printer (its dpi).
 class LabelRenderer {
 public:
     // Gives the device a page of the label's size with no margins.
@@ -16,8 +17,9 @@ public:
 
     // Draws the label with its top left corner at the device's origin. values[i] is the current
     // value of parameter field i; a field without a value prints as the empty text. Throws
-    // RequestDataFailure when a barcode's value cannot be encoded or does not fit its box at the
-    // device's resolution; Failure when the template's own barcode text or box is at fault.
+    // RequestDataFailure when a barcode's value cannot be encoded or does not fit its box with
+    // modules of whole device dots at least one printer dot wide; Failure when the template's own
+    // barcode text or box is at fault.
     static void render(QPainter& painter, const LabelTemplate& label, const QStringList& values,
                        const QString& title);
 };

@@ -178,10 +178,14 @@ void ZplNetworkPrinter::print(const QByteArray& zpl) {
             socketFailed(QStringLiteral("while taking the label"));
         return;
     }
-    // The printer reads its input in order, so every status asked now counts this label among
-    // the formats it holds until the label is out. Asked often at first: most labels take well
-    // under a second.
+    // A printer answers a status request as soon as it comes, possibly before it has read the
+    // label sent ahead of it, and then reports itself idle with the label unread. So the label
+    // counts only once an answer has shown the printer holding it (a format in its buffer or
+    // being received, or a label left in its batch) and a later one shows it idle. Until then it
+    // is asked every 10 ms: printing a label takes far longer, so no label can come and go
+    // between two answers unseen. Then soon, and less and less often.
     const QDeadlineTimer deadline(m_confirmMs);
+    bool taken = false;
     int pause = 10;
     for (;;) {
         const ZplHostStatus status = askStatus(
@@ -189,14 +193,21 @@ void ZplNetworkPrinter::print(const QByteArray& zpl) {
         const QString fault = status.fault();
         if (!fault.isEmpty())
             fail(fault + QStringLiteral(", and did not print the label"));
-        if (status.idle())
+        if (!status.idle()) {
+            if (!taken)
+                pause = 1;
+            taken = true;
+        } else if (taken) {
             break;
+        }
         if (deadline.hasExpired())
-            fail(QStringLiteral("did not report the label printed within %1")
-                     .arg(seconds(m_confirmMs)));
+            fail(QStringLiteral("did not report the label %1 within %2")
+                     .arg(taken ? QStringLiteral("printed") : QStringLiteral("received"),
+                          seconds(m_confirmMs)));
         QThread::msleep(
             static_cast<unsigned long>(std::min<qint64>(pause, deadline.remainingTime())));
-        pause = std::min(pause * 2, 200);
+        if (taken)
+            pause = std::min(pause * 2, 200);
     }
     m_socket->disconnectFromHost();
     m_socket->abort();

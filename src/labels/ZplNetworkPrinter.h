@@ -25,14 +25,15 @@ struct ZplHostStatus {
     // What keeps the printer from printing, as words that follow "The label printer at X":
     // "is out of paper", "has its head open" ...; empty when nothing does.
     QString fault() const;
-    // Every label sent has been printed.
+    // Nothing received is left to print; with a label just sent, this may also mean that the
+    // printer has not read it yet.
     bool idle() const { return formatsInBuffer == 0 && labelsRemaining == 0 && !partialFormat; }
 };
 
 // A ZPL printer on the network, reached on a raw TCP port (9100 on most). Each job is one
 // connection: the printer's status is asked before the label is sent, and the label counts only
-// once the printer reports it printed. With the status off the label is sent blind. Every wait
-// is bounded; the connection is closed on every path.
+// once the printer has reported holding it and then nothing left to print. With the status off the
+// label is sent blind. Every wait is bounded; the connection is closed on every path.
 class ZplNetworkPrinter {
 public:
     ZplNetworkPrinter(QString host, quint16 port, bool askStatus, int confirmSeconds);

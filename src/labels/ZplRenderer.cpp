@@ -203,8 +203,9 @@ private:
         const int textHeight = withText ? int(std::ceil(textFont * lineSpacing)) : 0;
         const int barsHeight = box.height - textHeight;
 
-        const int module = symbol.fitModule(box.width, barsHeight, textHeight, m_dots.perMm,
-                                            m_dots.perMm, value, item.box.size(), fromRequest);
+        const int module =
+            symbol.fitModule(box.width, barsHeight, textHeight, m_dots.perMm, m_dots.perMm,
+                             m_label.dpi, value, item.box.size(), fromRequest);
         const int symbolWidth = module * int(std::lround(modules.width()));
         int x0 = box.left;
         if (item.align == LabelAlign::Center)

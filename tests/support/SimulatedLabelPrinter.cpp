@@ -28,13 +28,16 @@ public:
     mutable QMutex mutex;
     unsigned faults = 0;
     int printMs = 0;
+    int readMs = 0;
     bool silent = false;
     qint64 dropAfter = -1;
     QString jobFolder;
     QList<QByteArray> jobs;
     QList<QByteArray> labels;
-    std::deque<QByteArray> waiting; // formats received and not yet printed
-    qint64 printingSince = 0;       // when the first waiting format began to print; 0: none
+    std::deque<std::pair<QByteArray, qint64>> waiting; // unprinted formats, ms when read
+    // Only formats a status answer showed, or whose sender left, print: a label outlasts a ~HS.
+    qsizetype shown = 0;
+    qint64 printingSince = 0; // when the first waiting format began to print; 0: none
     qint64 lastByteAt = 0;
     int statusAnswers = 0;
     int jobNumber = 0;
@@ -65,12 +68,15 @@ public:
                                SimulatedLabelPrinter::OverTemperature;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         while (!waiting.empty() && !(faults & stops)) {
+            if (shown == 0 || waiting.front().second > now)
+                return;
             if (printingSince == 0)
                 printingSince = now;
             if (now - printingSince < printMs)
                 return;
-            labels.append(waiting.front());
+            labels.append(waiting.front().first);
             waiting.pop_front();
+            --shown;
             printingSince = waiting.empty() ? 0 : printingSince + printMs;
         }
         if (faults & stops)
@@ -137,7 +143,12 @@ private:
             advance();
             if (!silent) {
                 ++statusAnswers;
-                const int inBuffer = int(waiting.size()) - (printingSince ? 1 : 0);
+                const qint64 now = QDateTime::currentMSecsSinceEpoch();
+                qsizetype read = 0;
+                while (read < qsizetype(waiting.size()) && waiting[read].second <= now)
+                    ++read;
+                shown = std::max(shown, read);
+                const int inBuffer = int(read) - (printingSince ? 1 : 0);
                 socket->write(SimulatedLabelPrinter::hostStatus(faults, qMax(0, inBuffer),
                                                                 printingSince ? 1 : 0));
             }
@@ -156,12 +167,13 @@ private:
             const QByteArray format = c.job.mid(start, end + 3 - start);
             c.scanned = end + 3;
             if (isLabel(format))
-                waiting.push_back(format);
+                waiting.emplace_back(format, QDateTime::currentMSecsSinceEpoch() + readMs);
         }
     }
 
     void finish(const Connection& c) {
         QMutexLocker lock(&mutex);
+        shown = qsizetype(waiting.size()); // one sender at a time: all it sent may come out
         if (c.job.isEmpty())
             return;
         jobs.append(c.job);
@@ -203,9 +215,10 @@ void SimulatedLabelPrinter::setFaults(unsigned faults) {
     m_worker->faults = faults;
 }
 
-void SimulatedLabelPrinter::setPrintMs(int ms) {
+void SimulatedLabelPrinter::setPrintMs(int ms, int readMs) {
     QMutexLocker lock(&m_worker->mutex);
     m_worker->printMs = ms;
+    m_worker->readMs = readMs;
 }
 
 void SimulatedLabelPrinter::setSilent(bool silent) {
@@ -249,6 +262,7 @@ void SimulatedLabelPrinter::clear() {
     m_worker->jobs.clear();
     m_worker->labels.clear();
     m_worker->waiting.clear();
+    m_worker->shown = 0;
     m_worker->printingSince = 0;
 }
 

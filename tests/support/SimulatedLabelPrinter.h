@@ -35,8 +35,8 @@ public:
     QString address() const; // "zpl:tcp://127.0.0.1:<port>"
 
     void setFaults(unsigned faults);
-    // Each label takes this long to print (0: at once).
-    void setPrintMs(int ms);
+    // Each label is read readMs after it came (status answered as if not come), printed in ms.
+    void setPrintMs(int ms, int readMs = 0);
     // Status requests are never answered.
     void setSilent(bool silent);
     // A connection is closed once this many bytes of its job have come (negative: never).

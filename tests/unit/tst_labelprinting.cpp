@@ -195,6 +195,7 @@ private Q_SLOTS:
                                 << "/";
         QTest::newRow("letters and dash") << "LAB-24-000123"
                                           << "/F";
+        QTest::newRow("longest that fits") << QStringLiteral("LAB-ABCDEFGHIJKLMNOP") << "/F";
     }
     void printedLabel() {
         QFETCH(QString, barcode);
@@ -251,6 +252,9 @@ private Q_SLOTS:
         QTest::newRow("barcode too long for its box")
             << "pdf:labels" << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ-ABCDEFGHIJKLMNOPQRSTUVW")
             << "does not fit its 47.0 x 11.7 mm box" << true;
+        QTest::newRow("barcode denser than the printer")
+            << "pdf:labels" << QStringLiteral("LAB-2024-ABCDEFGHIJKLMNOPQRSTUVWXYZ0")
+            << "with its thinnest bar one dot of a 203 dpi printer (0.125 mm) it needs" << true;
     }
     void failures() {
         QFETCH(QString, printer);

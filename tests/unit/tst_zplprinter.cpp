@@ -232,13 +232,13 @@ void ZplPrinterTest::faultsStopThePrint() {
 }
 
 // The road goes on to the next label only once the printer reports the last one out: a slow
-// printer within the time-out, and a printer printed blind when its status is off.
+// printer that reads each label late (answering status as if none had come), and one printed blind.
 void ZplPrinterTest::aLabelCountsOnceItIsOut_data() {
     QTest::addColumn<QString>("settings");
     QTest::addColumn<int>("printMs");
     QTest::addColumn<bool>("silent");
     QTest::addColumn<bool>("confirmed");
-    QTest::newRow("slow printer") << "\"timeout\": 5," << 300 << false << true;
+    QTest::newRow("slow, reads late") << "\"timeout\": 5," << 300 << false << true;
     QTest::newRow("status off, printed blind") << "\"status\": \"off\"," << 0 << true << false;
 }
 
@@ -248,7 +248,7 @@ void ZplPrinterTest::aLabelCountsOnceItIsOut() {
     QFETCH(bool, silent);
     QFETCH(bool, confirmed);
     writeTemplate(settings);
-    m_printer->setPrintMs(printMs);
+    m_printer->setPrintMs(printMs, printMs);
     m_printer->setSilent(silent);
     QList<int> outBefore;
     const PrintJobOutcome outcome = m_road->printRequest(QStringLiteral("T100C"), m_day, [&](int) {
