@@ -49,6 +49,18 @@ make_demo_lab() {
   printf '[Connection]\nServer=sqlite:%s\n' "$WORK/lab.db" >"$XDG_CONFIG_HOME/quillon/ORVANT Current User.ini"
 }
 
+# The station reads its label template beside its executable: a copy of both in $WORK/station,
+# the template's printer set by point_template.
+copy_station() {
+  mkdir -p "$WORK/station"
+  cp "$QUILLON" "$WORK/station/quillon"
+  QUILLON="$WORK/station/quillon"
+}
+point_template() {
+  sed -E "s#(\"printer\"[[:space:]]*:[[:space:]]*)\"[^\"]*\"#\\1\"$1\"#" \
+    "$SOURCE_DIR/src/labels/LabBarcodeLabel.rpt" >"$WORK/station/LabBarcodeLabel.rpt"
+}
+
 start_station() {
   "$QUILLON" >"$WORK/station.log" 2>&1 &
   STATION_PID=$!
@@ -91,10 +103,14 @@ wait_station_exit() {
   STATION_PID=""
 }
 
-# The PDF files the spooler's PDF printer wrote after the marker file was made.
+# The PDF files the spooler's PDF printer (or the station, into $PDF_FOLDER) wrote after the marker
+# file was made.
 SPOOL_MARKER="$WORK/spool-marker"
 mark_spool() { touch "$SPOOL_MARKER"; sleep 1; }
-spooled_pdfs() { find "$(bash "$SOURCE_DIR/scripts/cups.sh" outdir)" -maxdepth 1 -name '*.pdf' -newer "$SPOOL_MARKER" 2>/dev/null | sort; }
+spooled_pdfs() {
+  find "${PDF_FOLDER:-$(bash "$SOURCE_DIR/scripts/cups.sh" outdir)}" -maxdepth 1 -name '*.pdf' \
+    -newer "$SPOOL_MARKER" 2>/dev/null | sort
+}
 
 # Waits until at least n new PDF files have landed and no more arrive for a moment.
 wait_spooled() {

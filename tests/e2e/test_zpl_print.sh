@@ -12,7 +12,7 @@ make_demo_lab
 printf '[LabBarcodes]\nvkchkAutoPrintRequests=0\n' >"$XDG_CONFIG_HOME/quillon/Wrenfold.ini"
 
 # The simulated printer: jobs to $WORK/jobs, its state from $WORK/control.
-mkdir -p "$WORK/jobs" "$WORK/station"
+mkdir -p "$WORK/jobs"
 "$BUILD_DIR/tests/simulated_printer" --port-file "$WORK/port" --jobs "$WORK/jobs" \
   --control "$WORK/control" >"$WORK/printer.log" 2>&1 &
 PRINTER_PID=$!
@@ -21,13 +21,7 @@ for _ in $(seq 1 100); do [ -s "$WORK/port" ] && break; sleep 0.1; done
 port=$(cat "$WORK/port")
 [ -n "$port" ] || fail "the simulated printer did not start"
 
-# The station reads its template beside its executable: a copy of both in $WORK/station.
-cp "$QUILLON" "$WORK/station/quillon"
-QUILLON="$WORK/station/quillon"
-point_template() {
-  sed -E "s#(\"printer\"[[:space:]]*:[[:space:]]*)\"[^\"]*\"#\\1\"$1\"#" \
-    "$SOURCE_DIR/src/labels/LabBarcodeLabel.rpt" >"$WORK/station/LabBarcodeLabel.rpt"
-}
+copy_station
 point_template "zpl:tcp://127.0.0.1:$port"
 
 jobs_count() { find "$WORK/jobs" -name 'job-*.zpl' | wc -l; }
