@@ -9,7 +9,8 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j2 --target quillon quillon-labdb
 
 demo="$root/demo"
-rm -rf "$demo/PrintLog" "$demo/lab.db"
+# A new lab database starts a new print log and label ledger: the old ones speak of its old labels.
+rm -rf "$demo/PrintLog" "$demo/lab.db" "$demo/data/Quillon/label-ledger.db"*
 mkdir -p "$demo/config/quillon" "$demo/station" "$demo/labels"
 build/release/labdb/quillon-labdb demo "$demo/lab.db"
 printf '[Connection]\nServer=sqlite:%s\n' "$demo/lab.db" >"$demo/config/quillon/ORVANT Current User.ini"
