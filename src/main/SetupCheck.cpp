@@ -8,6 +8,7 @@
 #include "labels/LabelPrinting.h"
 #include "labels/LabelTemplate.h"
 #include "labels/PrintJob.h"
+#include "labels/TemplateRehearsal.h"
 #include "queue/PrintLog.h"
 #include "station/StationSettings.h"
 
@@ -160,7 +161,8 @@ void SetupCheck::checkLabels() {
     LabelPrinting printing;
     const QString path = printing.templatePath();
     const QString name = QDir::toNativeSeparators(path);
-    const LabelTemplateCheck result = LabelTemplate::check(path);
+    // The same faults as "quillon-label check": reading the template, then drawing it.
+    const LabelTemplateCheck result = TemplateRehearsal::check(path, PrintJob::pdfResolution);
     if (!result.faults.empty()) {
         const LabelTemplateFault& first = result.faults.front();
         fault(QStringLiteral("template"),
