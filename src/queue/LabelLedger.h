@@ -42,9 +42,6 @@ public:
     // The labels of the list the ledger holds nothing of for the request.
     QStringList unknown(const QString& key, const QStringList& labels) const;
 
-    // Where the ledger lives (empty: in memory).
-    const QString& path() const { return m_path; }
-
     static constexpr int keptDays = 7;
 
 private:

@@ -38,9 +38,7 @@ PrintProgress::Stage PrintProgress::stage(const QString& key, const QString& lab
 
 void PrintProgress::setStage(const QString& key, const QString& label, Stage stage) {
     m_ledger.setStage(key, label,
-                      stage == Stage::Recorded  ? LedgerStage::Recorded
-                      : stage == Stage::Printed ? LedgerStage::Printed
-                                                : LedgerStage::Unknown);
+                      stage == Stage::Recorded ? LedgerStage::Recorded : LedgerStage::Printed);
 }
 
 int PrintProgress::linesOwed(const QString& key) const {

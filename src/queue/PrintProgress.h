@@ -31,6 +31,7 @@ public:
     // Pending also for a label printed by an earlier, finished job: printing a logged request
     // again by hand prints it again.
     Stage stage(const QString& key, const QString& label) const;
+    // stage is Printed or Recorded: a label never goes back to pending.
     void setStage(const QString& key, const QString& label, Stage stage);
     // Log lines owed: one per label recorded since the request was last logged.
     int linesOwed(const QString& key) const;
