@@ -3,7 +3,8 @@
 # Programs and shared data go under the prefix (the package's is /usr, whatever prefix the build
 # was configured with); the lab's configuration goes to /etc, where the station looks for it, so
 # an edited template is a conffile that an upgrade keeps. The maintainer scripts make the group
-# "quillon" and the shared print-log folder /var/lib/quillon/PrintLog.
+# "quillon" and the shared print-log folder /var/lib/quillon/PrintLog, and register the "FreeTDS"
+# ODBC driver.
 include(GNUInstallDirs)
 
 install(TARGETS quillon quillon-labdb quillon-label RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -55,10 +56,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries it links come from dpkg-shlibdeps; the Qt plug-ins it loads are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# tdsodbc and odbcinst: the SQL Server road's driver, which postinst registers when it is not.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, libqt6sql6-odbc, qt6-qpa-plugins, fontconfig, adduser")
+    "libqt6sql6-sqlite, libqt6sql6-odbc, tdsodbc, odbcinst, qt6-qpa-plugins, fontconfig, adduser")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "tdsodbc, cups-client, fonts-liberation2, fonts-crosextra-carlito, fonts-wine")
+    "cups-client, fonts-liberation2, fonts-crosextra-carlito, fonts-wine")
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/conffiles
      "/etc/quillon/LabBarcodeLabel.rpt\n"
      "/etc/fonts/conf.d/60-quillon-station-fonts.conf\n")

@@ -93,6 +93,20 @@ void collectNumbers(QByteArrayView bytes, QSet<QByteArray>& numbers) {
     }
 }
 
+// Every account of the station's group appends to a day file, whatever the umask of the one
+// that made it: in a group-writable folder whose group the new file took (the package's folder
+// is setgid), the file is made group-writable too. Other folders keep the umask's mode.
+void shareWithFolderGroup(QFile& file, const QString& folder) {
+    const QFileInfo folderInfo(folder);
+    if (!folderInfo.permissions().testFlag(QFileDevice::WriteGroup) ||
+        QFileInfo(file.fileName()).groupId() != folderInfo.groupId())
+        return;
+    if (!file.setPermissions(file.permissions() | QFileDevice::ReadGroup | QFileDevice::WriteGroup))
+        qCWarning(lcPrint).noquote()
+            << QStringLiteral("print log %1: the group cannot be let write it: %2")
+                   .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+}
+
 // Day files whose numbers are kept: the days of the six-hour list, with room to spare.
 constexpr int keptDays = 4;
 
@@ -198,6 +212,7 @@ void PrintLog::openDayFile(const QString& path) const {
         throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         throw Failure(fileFailure(path, QStringLiteral("created"), file.errorString()));
+    shareWithFolderGroup(file, m_folder);
 }
 
 const QSet<QByteArray>& PrintLog::numbersOf(const QString& path) {
@@ -280,8 +295,11 @@ void PrintLog::appendToFile(const QString& path, const QByteArray& lines) {
     checkSameFolder();
     // Unbuffered, so the size written is the size the system took.
     QFile file(path);
+    const bool made = !file.exists();
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         throw Failure(fileFailure(path, QStringLiteral("written"), file.errorString()));
+    if (made)
+        shareWithFolderGroup(file, m_folder);
     qint64 start = sizeWithoutTornLine(file);
     if (start < 0)
         throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));

@@ -5,8 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -129,12 +132,22 @@ void PrintLogTest::searchFindsOnlyAHoldingLine() {
 }
 
 void PrintLogTest::lookupCreatesAnEmptyDayFile() {
+    // Whatever the umask, a day file made in a group-writable folder is the group's to append.
+    const mode_t umaskBefore = umask(022);
+    const QByteArray folder = QFile::encodeName(m_world->printLogFolder());
+    chmod(folder.constData(), 0755);
     const QString date = QStringLiteral("2026-12-07 09:00:00");
     const QString path = m_log->dayFilePath(date);
     QVERIFY(!QFile::exists(path));
     QVERIFY(!m_log->CheckPrintLog(QStringLiteral("123"), date, false, false));
     QVERIFY(QFile::exists(path));
     QCOMPARE(readAll(path), QByteArray());
+    QVERIFY(!QFileInfo(path).permissions().testFlag(QFileDevice::WriteGroup));
+    chmod(folder.constData(), 0775);
+    m_log->appendEntries({{QStringLiteral("123"), QStringLiteral("2026-12-08 09:00:00")}});
+    umask(umaskBefore);
+    const QFileInfo printed(m_log->dayFilePath(QStringLiteral("2026-12-08 09:00:00")));
+    QVERIFY(printed.permissions().testFlag(QFileDevice::WriteGroup));
 }
 
 void PrintLogTest::theThreeFlagCombinations() {
