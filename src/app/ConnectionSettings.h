@@ -9,9 +9,20 @@ struct ConnectionSettings {
     QString database;
     QString user;
     QString password;
-    // Optional key "TrustServerCertificate" (not one of the four): what ODBC Driver 18 is told;
-    // "yes" unless the store says otherwise, so a lab can turn certificate checking back on.
-    QString trustServerCertificate = QStringLiteral("yes");
+    // Optional keys of the link's security, beside the four. "Encrypt": "yes" requires an
+    // encrypted link whose server certificate a CA vouches for, "no" asks for nothing; absent,
+    // the station connects as it always did (see linkSecurity()). "CAFile": the PEM file of the
+    // CA that signed the server's certificate, empty for the system's CA store.
+    // "TrustServerCertificate": "yes" believes any certificate, an explicit choice.
+    QString encrypt{};
+    QString caFile{};
+    QString trustServerCertificate{};
+
+    bool encryptionRequired() const;
+    bool encryptionRefused() const;
+    bool certificateTrusted() const;
+    // A value of those keys that is neither "yes" nor "no", named; empty when there is none.
+    QString securityProblem() const;
 };
 
 ConnectionSettings ReadConnectionSettings();

@@ -2,7 +2,9 @@
 
 #include "app/DatabaseErrorText.h"
 #include "app/Failure.h"
+#include "app/FreeTdsEntryFile.h"
 #include "app/LabDatabaseFactory.h"
+#include "app/LinkSecurity.h"
 #include "app/OdbcConnectionString.h"
 #include "app/OdbcDrivers.h"
 #include "app/SqliteLabDatabase.h"
@@ -10,6 +12,7 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <optional>
 
 DbConnection::~DbConnection() {
     close();
@@ -48,15 +51,21 @@ void DbConnection::openEmbedded(const QString& path) {
 }
 
 void DbConnection::openServer(const ConnectionSettings& settings) {
+    if (const QString problem = settings.securityProblem(); !problem.isEmpty())
+        throw Failure(problem);
     const QString driver = OdbcConnectionString::chooseDriver(installedOdbcDrivers());
     if (driver.isEmpty())
         throw Failure(QStringLiteral("No SQL Server ODBC driver is installed."));
+    std::optional<FreeTdsEntryFile> entry;
+    if (OdbcConnectionString::needsFreeTdsEntry(settings, driver))
+        entry.emplace(settings);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QString(connectionName));
     db.setDatabaseName(OdbcConnectionString::build(settings, driver));
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
                              .arg(loginTimeoutSeconds));
     if (!db.open())
-        throw Failure(DatabaseErrorText::describe(db.lastError()));
+        throw Failure(LinkSecurity::explainFailure(settings, driver,
+                                                   DatabaseErrorText::describe(db.lastError())));
 }
 
 bool DbConnection::isOpen() const {

@@ -4,6 +4,9 @@
 #include "app/DateTimeText.h"
 #include "app/DbConnection.h"
 #include "app/Failure.h"
+#include "app/LinkSecurity.h"
+#include "app/OdbcConnectionString.h"
+#include "app/OdbcDrivers.h"
 #include "app/RowSet.h"
 #include "labels/LabelPrinting.h"
 #include "labels/LabelTemplate.h"
@@ -55,6 +58,10 @@ void SetupCheck::pass(const QString& what, const QString& detail) {
     m_out << "ok     " << what << ": " << detail << '\n';
 }
 
+void SetupCheck::warn(const QString& what, const QString& finding, const QString& remedy) {
+    m_out << "WARN   " << what << ": " << finding << " Remedy: " << remedy << '\n';
+}
+
 void SetupCheck::fault(const QString& what, const QString& fault, const QString& remedy) {
     m_allPassed = false;
     m_out << "FAULT  " << what << ": " << fault << " Remedy: " << remedy << '\n';
@@ -102,7 +109,16 @@ void SetupCheck::checkDatabase() {
                   .arg(connectionSettingsLocation(), guide));
         return;
     }
-    pass(QStringLiteral("connection"), QStringLiteral("logged in to the lab database"));
+    const LinkSecurity link = LinkSecurity::of(
+        ReadConnectionSettings(), OdbcConnectionString::chooseDriver(installedOdbcDrivers()));
+    const QString loggedIn = QStringLiteral("logged in to the lab database; ") + link.description;
+    if (link.encrypted && link.verified)
+        pass(QStringLiteral("connection"), loggedIn);
+    else
+        warn(QStringLiteral("connection"), loggedIn + QLatin1Char('.'),
+             QStringLiteral("set Encrypt=yes and CAFile in %1 (see \"Encrypted link to SQL "
+                            "Server\" in %2).")
+                 .arg(connectionSettingsLocation(), guide));
     LabDatabase& lab = connection.lab();
     try {
         const RowSet recent = lab.recentRequests();

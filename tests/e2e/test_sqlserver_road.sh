@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The SQL Server road: the station reaches the TDS test server through unixODBC and FreeTDS
-# (Server=127.0.0.1,PORT), prints a request by hand and the recent ones with Print Now into a PDF
-# folder. The labels scan back, a patient name with accents and Greek letters prints exactly, the
-# server's database holds one record of each printed item, and the server refused no statement.
+# (Server=127.0.0.1,PORT) on an encrypted link whose certificate a test CA vouches for, prints a
+# request by hand and the recent ones with Print Now into a PDF folder. The labels scan back, a patient name with accents and Greek letters prints exactly, the
+# server's database holds one record of each printed item, the server refused no statement, and
+# what it received never holds the password or a request number in clear.
 source "$(dirname "$0")/lib.sh" "$@"
 start_display
 "$LABDB_TOOL" demo "$WORK/lab.db" >/dev/null
@@ -22,14 +23,23 @@ labdb "INSERT INTO tbLabPatient VALUES ('0109001', 'Núñez', 'Zoë', 'Ελέν�
 expected=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum = '$refnum';" | sort)
 
 # The server on a free loopback port; what it was sent, and refused, in $WORK/tds.log.
-/usr/bin/python3 "$SOURCE_DIR/tests/support/tds_server.py" "$WORK/lab.db" >"$WORK/port" 2>"$WORK/tds.log" &
+/usr/bin/python3 "$SOURCE_DIR/tests/support/tds_server.py" "$WORK/lab.db" --encryption require \
+  --tls-dir "$WORK/tls" --record "$WORK/received" >"$WORK/port" 2>"$WORK/tds.log" &
 TDS_PID=$!
 trap 'kill "$TDS_PID" 2>/dev/null || true; cleanup' EXIT
 for _ in $(seq 1 100); do [ -s "$WORK/port" ] && break; sleep 0.1; done
 port=$(sed -n 's/^port //p' "$WORK/port")
 [ -n "$port" ] || fail "the TDS test server did not start: $(cat "$WORK/tds.log")"
-printf '[Connection]\nServer=127.0.0.1,%s\nDatabase=Laboratory\nUser=sa\nPassword=Lab-2024\n' "$port" \
-  >"$XDG_CONFIG_HOME/quillon/ORVANT Current User.ini"
+printf '[Connection]\nServer=127.0.0.1,%s\nDatabase=Laboratory\nUser=sa\nPassword=Lab-2024\nEncrypt=yes\nCAFile=%s\n' \
+  "$port" "$WORK/tls/ca.pem" >"$XDG_CONFIG_HOME/quillon/ORVANT Current User.ini"
+check=$("$QUILLON" --check 2>&1 || true)
+grep -q "^ok     connection: .*encrypted, the server's certificate verified against $WORK/tls/ca.pem" <<<"$check" ||
+  fail "the check does not tell a verified encrypted link: $check"
+settings="$XDG_CONFIG_HOME/quillon/ORVANT Current User.ini"
+cp "$settings" "$WORK/settings" && echo TrustServerCertificate=yes >>"$settings"
+grep -q "^WARN   connection: .*certificate is NOT verified.* Remedy: " <<<"$("$QUILLON" --check 2>&1 || true)" ||
+  fail "the check does not warn of a certificate trusted unverified"
+mv "$WORK/settings" "$settings"
 
 # The station prints into a folder of PDF labels.
 copy_station
@@ -77,9 +87,15 @@ items="SELECT RequestNum, Barcode FROM tbLabMaster WHERE Barcode IN ($printed) O
 [ "$(labdb "SELECT DISTINCT HospNum FROM tbLabBarcodeMaster WHERE RefNum = '$refnum';")" = 0109001 ] ||
   fail "the request of $name was not recorded under its patient"
 ! grep -q "error 102" "$WORK/tds.log" || fail "the server refused a statement: $(grep "error 102" "$WORK/tds.log")"
+python3 - "$WORK/received" "$refnum" <<'PY' || fail "the server received the password or a request number in clear"
+import sys
+got, password = open(sys.argv[1], "rb").read(), "Lab-2024".encode("utf-16-le")
+clear = [password, bytes(((b << 4 | b >> 4) & 0xFF) ^ 0xA5 for b in password), sys.argv[2].encode("utf-16-le")]
+sys.exit(len(got) < 2000 or any(c in got for c in clear))
+PY
 ! grep -qE "\[(unixODBC|FreeTDS)\]|QODBC" "$WORK/station.log" || fail "a message shows the driver's layers: $(cat "$WORK/station.log")"
 
 kill "$STATION_PID"
 wait "$STATION_PID" 2>/dev/null || true
 STATION_PID=""
-echo "e2e SQL Server road: passed ($(echo "$expected" | wc -l) labels by hand, $(echo "$others" | wc -l) by Print Now)"
+echo "e2e SQL Server road (encrypted, verified): passed ($(echo "$expected" | wc -l) labels by hand, $(echo "$others" | wc -l) by Print Now)"

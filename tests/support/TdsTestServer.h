@@ -9,7 +9,10 @@
 // for the SQL Server road: the station reaches it through QODBC, unixODBC and FreeTDS.
 class TdsTestServer {
 public:
-    explicit TdsTestServer(const QString& labPath);
+    // encryption: "none" (the login in clear), "off" (the login packet only) or "require"; the
+    // certificates go to <labPath>.tls, every byte received to <labPath>.received.
+    explicit TdsTestServer(const QString& labPath,
+                           const QString& encryption = QStringLiteral("none"));
     ~TdsTestServer();
     TdsTestServer(const TdsTestServer&) = delete;
     TdsTestServer& operator=(const TdsTestServer&) = delete;
@@ -22,6 +25,12 @@ public:
     void deny(const QString& procedure) const;
     void allowAll() const;
 
+    // The CA that signed the server's certificate, and one that signed nothing it shows.
+    QString caFile() const { return m_tls + QStringLiteral("/ca.pem"); }
+    QString otherCaFile() const { return m_tls + QStringLiteral("/other-ca.pem"); }
+    // What the server received so far, as a capture on the loopback would show it.
+    QByteArray received() const;
+
     // Whether the tests run the lab database over this server instead of the SQLite file:
     // the environment's QUILLON_LAB_ROAD is "tds".
     static bool road();
@@ -31,5 +40,7 @@ private:
 
     QProcess m_process;
     QString m_control;
+    QString m_tls;
+    QString m_received;
     int m_port = 0;
 };

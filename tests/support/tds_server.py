@@ -7,8 +7,15 @@ Prints "port N" once it listens. Control: words in the file given by --control, 
 every request: "drop" (the next request's connection is closed unanswered; the word is used up),
 "deny <procedure>" (error 229 for that procedure). A lock on the SQLite file held longer than
 --lock-wait-ms fails with error 1222.
+
+Encryption, as SQL Server negotiates it in the pre-login (--encryption): "none" offers none (the
+login goes in clear), "off" encrypts the login packet only unless the client asks for more,
+"require" encrypts the whole session and drops a client that cannot. The TLS handshake travels in
+pre-login packets, then TLS records go straight over TCP. --tls-dir holds the certificates, made
+with openssl when missing: ca.pem signed server.pem (127.0.0.1 and localhost); other-ca.pem signed
+nothing the server shows. --record appends every byte received from clients, as a capture.
 """
-import argparse, datetime, re, socket, socketserver, sqlite3, struct, sys, threading
+import argparse, datetime, os, re, socket, socketserver, sqlite3, ssl, struct, subprocess, sys, threading
 
 # -- The station's statements, character for character ------------------------------------------
 RECENT_HEAD = ("   select distinct top 50     A.RefNum as [RefNum],transdate   from Laboratory..tbLabMaster A"
@@ -171,10 +178,73 @@ def result_set(columns, rows, done_token=0xFD):
     return out + done(0x10, len(rows), done_token)
 
 
+# -- Transport: plain TCP, or TLS records over it ------------------------------------------------
+ENCRYPT_OFF, ENCRYPT_ON, ENCRYPT_NOT_SUP, ENCRYPT_REQ = 0, 1, 2, 3
+
+
+def make_certificates(folder):
+    if os.path.exists(os.path.join(folder, "server.pem")):
+        return
+    os.makedirs(folder, exist_ok=True)
+    run = lambda *args: subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True)
+    for ca in ("ca", "other-ca"):
+        run("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
+            "-subj", f"/CN=Test {ca}",
+            "-keyout", f"{ca}.key", "-out", f"{ca}.pem")
+    run("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj", "/CN=localhost",
+        "-keyout", "server.key",
+        "-out", "server.csr")
+    with open(os.path.join(folder, "san.ext"), "w") as f:
+        f.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n")
+    run("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+        "-days", "2", "-extfile", "san.ext", "-out", "server.pem")
+
+
+class Channel:
+    """The bytes of one client, recorded as they arrive; TLS once started."""
+
+    def __init__(self, sock, record):
+        self.sock, self.record, self.tls = sock, record, None
+
+    def raw_recv(self, n):
+        data = self.sock.recv(n)
+        if self.record and data:
+            with open(self.record, "ab") as f:
+                f.write(data)
+        return data
+
+    def recv(self, n):
+        if not self.tls:
+            return self.raw_recv(n)
+        while True:
+            try:
+                return self.tls.read(n)
+            except ssl.SSLWantReadError:
+                data = self.raw_recv(16384)
+                if not data:
+                    return b""
+                self.incoming.write(data)
+            except ssl.SSLZeroReturnError:
+                return b""
+
+    def sendall(self, data):
+        if not self.tls:
+            return self.sock.sendall(data)
+        self.tls.write(data)
+        self.sock.sendall(self.outgoing.read())
+
+    def start_tls(self, tls, incoming, outgoing):
+        self.tls, self.incoming, self.outgoing = tls, incoming, outgoing
+
+    def stop_tls(self):
+        self.tls = None
+
+
 # -- One client ----------------------------------------------------------------------------------
 class Session(socketserver.BaseRequestHandler):
     def setup(self):
         self.opts = self.server.opts
+        self.channel = Channel(self.request, self.opts.record)
         self.db = sqlite3.connect(self.opts.database, timeout=self.opts.lock_wait_ms / 1000,
                                   isolation_level=None, check_same_thread=False)
         self.packet_size = 4096
@@ -200,7 +270,7 @@ class Session(socketserver.BaseRequestHandler):
     def read(self, n):
         data = b""
         while len(data) < n:
-            chunk = self.request.recv(n - len(data))
+            chunk = self.channel.recv(n - len(data))
             if not chunk:
                 return None
             data += chunk
@@ -211,7 +281,7 @@ class Session(socketserver.BaseRequestHandler):
         for at in range(0, max(len(payload), 1), room):
             part = payload[at:at + room]
             last = at + room >= len(payload)
-            self.request.sendall(struct.pack(">BBHHBB", kind, 1 if last else 0, len(part) + 8, 0, 1, 0) + part)
+            self.channel.sendall(struct.pack(">BBHHBB", kind, 1 if last else 0, len(part) + 8, 0, 1, 0) + part)
 
     def control(self):
         try:
@@ -228,14 +298,22 @@ class Session(socketserver.BaseRequestHandler):
         kind, data = self.receive()
         if kind != 0x12:
             return
-        # Encryption not supported: FreeTDS then logs in and runs in the clear.
-        options = [(0, bytes([15, 0, 0x10, 0, 0, 0])), (1, b"\x02"), (2, b"\x00"), (3, b""), (4, b"\x00")]
+        encryption = self.negotiate(self.prelogin_option(data, 1))
+        options = [(0, bytes([15, 0, 0x10, 0, 0, 0])), (1, bytes([encryption])), (2, b"\x00"), (3, b""),
+                   (4, b"\x00")]
         head, body, offset = b"", b"", 5 * len(options) + 1
         for token, value in options:
             head += struct.pack(">BHH", token, offset + len(body), len(value))
             body += value
         self.send(head + b"\xff" + body)
+        if encryption == ENCRYPT_REQ and self.prelogin_option(data, 1) == ENCRYPT_NOT_SUP:
+            self.log("refused: the client does not encrypt")
+            return
+        if encryption != ENCRYPT_NOT_SUP and not self.handshake():
+            return
         kind, data = self.receive()
+        if encryption == ENCRYPT_OFF:
+            self.channel.stop_tls()  # only the login was encrypted
         if kind != 0x10 or not self.login(data):
             return
         while True:
@@ -254,6 +332,53 @@ class Session(socketserver.BaseRequestHandler):
                 self.log(f"error {e.number}: {e.text}")
                 payload = message(0xAA, e.number, e.text, e.state, e.severity, "TDSTEST") + done(0x02)
             self.send(payload + self.ended_by_server())
+
+    @staticmethod
+    def prelogin_option(data, wanted):
+        at = 0
+        while at < len(data) and data[at] != 0xFF:
+            token, offset, length = struct.unpack(">BHH", data[at:at + 5])
+            if token == wanted and length:
+                return data[offset]
+            at += 5
+        return ENCRYPT_NOT_SUP
+
+    def negotiate(self, client):
+        mode = self.opts.encryption
+        if mode == "none" or (mode == "off" and client == ENCRYPT_NOT_SUP):
+            return ENCRYPT_NOT_SUP
+        if mode == "off":
+            return ENCRYPT_OFF if client == ENCRYPT_OFF else ENCRYPT_ON
+        return ENCRYPT_REQ if client in (ENCRYPT_OFF, ENCRYPT_NOT_SUP) else ENCRYPT_ON
+
+    def handshake(self):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.maximum_version = ssl.TLSVersion.TLSv1_2  # what SQL Server speaks for TDS 7.x
+        context.load_cert_chain(os.path.join(self.opts.tls_dir, "server.pem"),
+                                os.path.join(self.opts.tls_dir, "server.key"))
+        incoming, outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
+        tls = context.wrap_bio(incoming, outgoing, server_side=True)
+        while True:
+            try:
+                tls.do_handshake()
+                finished = True
+            except ssl.SSLWantReadError:
+                finished = False
+            except ssl.SSLError as e:
+                self.log(f"TLS handshake failed: {e.reason}")
+                return False
+            if outgoing.pending:
+                self.send(outgoing.read(), kind=0x12)
+            if finished:
+                break
+            kind, data = self.receive()
+            if kind != 0x12:
+                self.log("TLS handshake failed: the client left")
+                return False
+            incoming.write(data)
+        self.log(f"TLS {tls.version()} started")
+        self.channel.start_tls(tls, incoming, outgoing)
+        return True
 
     def login(self, data):
         field = lambda at: struct.unpack("<HH", data[at:at + 4])
@@ -402,7 +527,12 @@ def main():
     p.add_argument("--password", default="Lab-2024")
     p.add_argument("--control", default="/nonexistent")
     p.add_argument("--lock-wait-ms", type=int, default=1000)
+    p.add_argument("--encryption", choices=("none", "off", "require"), default="none")
+    p.add_argument("--tls-dir")
+    p.add_argument("--record")
     opts = p.parse_args()
+    if opts.tls_dir:
+        make_certificates(opts.tls_dir)
     server = Server(("127.0.0.1", opts.port), Session)
     server.opts = opts
     print(f"port {server.server_address[1]}", flush=True)

@@ -1,6 +1,7 @@
 #include "StationTestSupport.h"
 #include "TdsTestServer.h"
 #include "app/DbConnection.h"
+#include "app/LinkSecurity.h"
 #include "app/OdbcConnectionString.h"
 #include "app/OdbcDrivers.h"
 #include "app/SettingsStore.h"
@@ -29,6 +30,8 @@ private Q_SLOTS:
     void silentServerFailsInsteadOfHanging();
     void serverRefusalsReadAsTheServerSaysThem_data();
     void serverRefusalsReadAsTheServerSaysThem();
+    void linkSecuredAsTheSettingsAsk_data();
+    void linkSecuredAsTheSettingsAsk();
 };
 
 void ConnectionTest::escapesValues_data() {
@@ -74,6 +77,20 @@ void ConnectionTest::buildsTheStringInItsOrder() {
                 .endsWith(QStringLiteral(";TrustServerCertificate=yes")));
     QVERIFY(OdbcConnectionString::build(checked, QStringLiteral("ODBC Driver 18 for SQL Server"))
                 .endsWith(QStringLiteral(";TrustServerCertificate=no")));
+    // Encrypt=yes: every driver requires encryption and checks the certificate unless trusted;
+    // FreeTDS through the station's own server entry, the only place it takes a CA file.
+    checked.encrypt = QStringLiteral("yes");
+    QVERIFY(
+        OdbcConnectionString::build(checked, QStringLiteral("ODBC Driver 17 for SQL Server"))
+            .endsWith(QStringLiteral(";PWD={se;cret}}};Encrypt=yes;TrustServerCertificate=no")));
+    QCOMPARE(OdbcConnectionString::build(checked, QStringLiteral("FreeTDS")),
+             QStringLiteral("DRIVER={FreeTDS};Servername=quillon;UID=station;Database=Laboratory;"
+                            "PWD={se;cret}}};TDS_Version=7.4;Encryption=require"));
+    QVERIFY(OdbcConnectionString::freeTdsEntry(checked).contains(
+        QStringLiteral("host = LABSRV\n\tinstance = SQL\n")));
+    checked.encrypt = QStringLiteral("no");
+    QVERIFY(OdbcConnectionString::build(checked, QStringLiteral("ODBC Driver 18 for SQL Server"))
+                .endsWith(QStringLiteral("};Encrypt=no")));
 }
 
 void ConnectionTest::listsTheDriversTheDriverManagerKnows() {
@@ -262,6 +279,62 @@ void ConnectionTest::serverRefusalsReadAsTheServerSaysThem() {
     QVERIFY(!connection.open(settings));
     const QString reason = connection.failureReason();
     QVERIFY2(reason.contains(said) && !reason.contains(QLatin1Char('[')), qPrintable(reason));
+}
+
+void ConnectionTest::linkSecuredAsTheSettingsAsk_data() {
+    QTest::addColumn<QString>("server"); // what the server offers: none, off (the login), require
+    QTest::addColumn<QString>("encrypt");
+    QTest::addColumn<QString>("ca"); // right, wrong or missing
+    QTest::addColumn<QString>("trust");
+    QTest::addColumn<QString>("said"); // the failure's words; empty: it opens
+    QTest::addColumn<int>("clear");    // 0 nothing, 1 the login, 2 the queries seen on the wire
+    const auto row = [](const char* name, const char* server, const char* encrypt, const char* ca,
+                        const char* trust, const char* said, int clear) {
+        QTest::newRow(name) << QString::fromUtf8(server) << QString::fromUtf8(encrypt)
+                            << QString::fromUtf8(ca) << QString::fromUtf8(trust)
+                            << QString::fromUtf8(said) << clear;
+    };
+    row("required, right CA", "require", "yes", "right", "", "", 0);
+    row("required, wrong CA", "require", "yes", "wrong", "", "its certificate is not signed", 0);
+    row("required, none offered", "none", "yes", "right", "", "offers no encryption, and", 0);
+    row("required, CA file missing", "require", "yes", "missing", "", ".gone\" (CAFile", 0);
+    row("misspelt", "none", "true", "", "", "Encrypt=true is neither yes nor no.", 0);
+    row("trusted explicitly", "require", "yes", "wrong", "yes", "", 0);
+    row("not asked, none offered", "none", "", "", "", "", 1);
+    row("not asked, login encrypted", "off", "", "", "", "", 2);
+}
+
+// Through FreeTDS to the TDS test server speaking TLS in its pre-login, recording what it got.
+void ConnectionTest::linkSecuredAsTheSettingsAsk() {
+    QFETCH(QString, server);
+    QFETCH(QString, encrypt);
+    QFETCH(QString, ca);
+    QFETCH(QString, trust);
+    QFETCH(QString, said);
+    QFETCH(int, clear);
+    TestWorld world;
+    world.createLab();
+    TdsTestServer tds(world.labPath(), server);
+    ConnectionSettings settings = tds.settings();
+    settings.encrypt = encrypt;
+    settings.caFile = ca == QLatin1String("right") ? tds.caFile() : tds.otherCaFile();
+    settings.caFile += ca == QLatin1String("missing") ? QStringLiteral(".gone") : QString();
+    settings.trustServerCertificate = trust;
+    DbConnection connection;
+    QCOMPARE(connection.open(settings), said.isEmpty());
+    QVERIFY2(connection.failureReason().contains(said), qPrintable(connection.failureReason()));
+    if (!said.isEmpty())
+        return;
+    connection.lab().recentRequests();
+    const LinkSecurity link = LinkSecurity::of(settings, QStringLiteral("FreeTDS"));
+    QCOMPARE(link.encrypted && link.verified, ca == QLatin1String("right") && trust.isEmpty());
+    const QByteArray wire = tds.received();
+    QByteArray scrambled = QByteArray(reinterpret_cast<const char*>(u"Lab-2024"), 16);
+    for (char& b : scrambled)
+        b = char(((quint8(b) << 4) | (quint8(b) >> 4)) ^ 0xA5);
+    QCOMPARE(wire.contains(scrambled), clear == 1);
+    QCOMPARE(wire.contains(QByteArray(reinterpret_cast<const char*>(u"tbLabMaster"), 22)),
+             clear > 0);
 }
 
 QTEST_GUILESS_MAIN(ConnectionTest)
