@@ -8,7 +8,7 @@ every request: "drop" (the next request's connection is closed unanswered; the w
 "deny <procedure>" (error 229 for that procedure). A lock on the SQLite file held longer than
 --lock-wait-ms fails with error 1222.
 """
-import argparse, datetime, re, socket, socketserver, sqlite3, struct, sys, threading
+import argparse, datetime, os, re, socket, socketserver, sqlite3, struct, sys, threading
 
 # -- The station's statements, character for character ------------------------------------------
 RECENT_HEAD = ("   select distinct top 50     A.RefNum as [RefNum],transdate   from Laboratory..tbLabMaster A"
@@ -365,6 +365,11 @@ class Session(socketserver.BaseRequestHandler):
         if m:
             values = [v.replace("''", "'") for v in re.findall(LIT, text[len(m[1]) + 13:])]
             return self.procedure(m[1], values + ([m[5]] if m[5] else []))
+        if text == "SELECT @@SERVERNAME AS servername, DB_NAME() AS dbname":
+            # Another reference file is another server's database; the same file, the same one.
+            stat = os.stat(self.opts.database)
+            return result_set(*self.sql("SELECT ? AS servername, 'Laboratory' AS dbname",
+                                        [f"TDSTEST-{stat.st_dev}-{stat.st_ino}"]))
         if text == "SELECT getdate() as serverdate":
             return result_set(*self.sql("SELECT " + NOW + " AS serverdate"))
         if text == WRITE_CHECK:
