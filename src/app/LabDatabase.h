@@ -58,4 +58,9 @@ public:
     // is used again. Call it between jobs, never inside an open transaction: the check's own
     // rollback, or the reopening, would end that transaction.
     virtual void checkWritable() = 0;
+
+    // Which database this is, the same for every connection to it and different for any other
+    // database (a copy included): what the station keeps of labels belongs to one database.
+    // Empty when the database cannot tell. Throws Failure when it cannot be asked.
+    virtual QString identity() { return {}; }
 };

@@ -83,6 +83,10 @@ QString saveMaster(const MasterRecord& r) {
                  r.requestNum, r.profileId});
 }
 
+QString databaseIdentity() {
+    return QStringLiteral("SELECT @@SERVERNAME AS servername, DB_NAME() AS dbname");
+}
+
 QString serverDate() {
     return QStringLiteral("SELECT getdate() as serverdate");
 }

@@ -24,6 +24,8 @@ QString getRequests(const QString& number, int kind);
 QString getBarcodeRows(const QString& barcode);
 QString saveMaster(const MasterRecord& record);
 QString serverDate();
+// The server's name and the database's: columns servername, dbname.
+QString databaseIdentity();
 QString saveDate(const QString& requestNum, const QString& itemId, const QString& sectionId,
                  const QString& serverTime);
 

@@ -96,3 +96,16 @@ void SqlServerLabDatabase::checkWritable() {
         reopened = true;
     }
 }
+
+QString SqlServerLabDatabase::identity() {
+    if (!m_identity.isEmpty())
+        return m_identity;
+    const RowSet names = rows(LabStatements::databaseIdentity());
+    if (names.isEmpty())
+        throw Failure(QStringLiteral("The database server did not tell its name."));
+    // Names compare without regard to case on SQL Server.
+    m_identity = QStringLiteral("sqlserver:%1/%2")
+                     .arg(names.value(0, QStringLiteral("servername")).toLower(),
+                          names.value(0, QStringLiteral("dbname")).toLower());
+    return m_identity;
+}

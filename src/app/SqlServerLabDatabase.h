@@ -23,8 +23,12 @@ public:
     // LabStatements::writeCheck, then LabStatements::endWriteCheck when it fails. When that
     // fails too the connection is lost: one new connection, one more check.
     void checkWritable() override;
+    // The server's own name and the database's, asked once (LabStatements::databaseIdentity).
+    QString identity() override;
 
 private:
     RowSet rows(const QString& text);
     void execute(const QString& text);
+
+    QString m_identity;
 };

@@ -301,3 +301,7 @@ void SqliteLabDatabase::checkWritable() {
         throw writeRefused(failure);
     }
 }
+
+QString SqliteLabDatabase::identity() {
+    return QStringLiteral("file:") + QString::fromLatin1(m_identity);
+}

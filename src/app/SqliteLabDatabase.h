@@ -50,6 +50,8 @@ public:
     // BEGIN IMMEDIATE, the date record's insert, ROLLBACK. A file locked by another connection
     // fails after the connection's busy time-out.
     void checkWritable() override;
+    // The file's identity on its volume: a copy or a new file at the same path is another.
+    QString identity() override;
 
 private:
     RowSet rows(const QString& text, const QVariantList& values);

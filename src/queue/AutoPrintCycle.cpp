@@ -42,8 +42,9 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
                                      .arg(byTimer ? QStringLiteral("timer")
                                                   : QStringLiteral("Print Now"))
                                      .arg(m_list.rowCount());
-    if (!m_faults.clearIfMended()) {
-        summary.stationFault = m_faults.reason();
+    if (!m_faults.clearIfMended() || !m_road.reconcileBeforeRun(summary.stationFault)) {
+        if (summary.stationFault.isEmpty())
+            summary.stationFault = m_faults.reason();
         summary.stopped = true;
         return summary;
     }
@@ -71,9 +72,15 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
             summary.stopped = true;
             break;
         }
-        const RowEnd end = state == RequestListModel::State::Printed
-                               ? printAddedLabels(row, summary)
-                               : printRow(row, summary);
+        RowEnd end = RowEnd::StationFault;
+        try {
+            end = state == RequestListModel::State::Printed ? printAddedLabels(row, summary)
+                                                            : printRow(row, summary);
+        } catch (const JournalFailure& failure) {
+            summary.stationFault = failure.description();
+            m_faults.raise(StationFaults::Source::Journal, failure.description(),
+                           [&ledger = m_progress.ledger()] { ledger.check(); });
+        }
         if (m_display)
             m_display->requestDone();
         if (end == RowEnd::StationFault || end == RowEnd::Stopped) {
@@ -125,30 +132,34 @@ std::optional<AutoPrintCycle::RowEnd> AutoPrintCycle::lookUp(int row, FoundReque
 }
 
 AutoPrintCycle::RowEnd AutoPrintCycle::printAddedLabels(int row, Summary& summary) {
-    // Only requests of the list's window: older rows would cost a lookup each, every minute.
-    const QDateTime date = DateTimeText::parse(m_list.transDate(row));
-    if (!date.isValid() || date < QDateTime::currentDateTime().addSecs(-windowMinutes * 60))
-        return RowEnd::Printed;
     const QString number = m_list.refNum(row);
+    LabelLedger& journal = m_progress.ledger();
+    // Only requests of the list's window, and older ones that still owe a label: the others
+    // would cost a lookup each, every minute.
+    const QDateTime date = DateTimeText::parse(m_list.transDate(row));
+    if ((!date.isValid() || date < QDateTime::currentDateTime().addSecs(-windowMinutes * 60)) &&
+        !journal.owes(number))
+        return RowEnd::Printed;
     FoundRequest found;
     if (const std::optional<RowEnd> end = lookUp(row, found, summary))
         return *end;
     if (found.outcome != LookupOutcome::Loaded)
         return RowEnd::Printed; // gone since: nothing more of it to print
     const QStringList labels = PrintProgress::labelIds(found.request.Barcodes);
-    LabelLedger& ledger = m_progress.ledger();
-    if (!ledger.knows(number)) {
-        // Logged before the ledger knew it (another station, an older version, a lost ledger):
-        // the print log rules, so its labels are taken as printed.
-        ledger.markLogged(number, labels);
+    if (!journal.ended(number)) {
+        // Logged, but never by this station (another station, by hand elsewhere, an older
+        // version, a lost journal): the print log rules, so its labels are taken as printed,
+        // whatever this station printed of them before.
+        m_progress.passedOver(number, labels);
         return RowEnd::Printed;
     }
-    const QStringList added = ledger.unknown(number, labels);
+    // Labels it did not have when it was logged, and those a failed or cut-off try left owed.
+    const QStringList added = journal.owed(number, labels);
     if (added.isEmpty())
         return RowEnd::Printed;
 
     qCInfo(lcQueue).noquote()
-        << QStringLiteral("request %1 was printed, but has %2 labels it did not have then")
+        << QStringLiteral("request %1 was printed, but owes %2 labels it did not have then")
                .arg(number)
                .arg(added.size());
     m_list.markPending(row);

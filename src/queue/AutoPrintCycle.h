@@ -35,8 +35,10 @@ public:
 // (database, print log, printer) ends the run; no run prints until its check passes.
 //
 // The print log, read just before a row is printed, decides whether it is printed: not the row's
-// mark. A printed request of the list's window is looked up again, and labels it did not have
-// when it was printed (an exam added, a blank barcode filled in) are printed on their own.
+// mark. A printed request of the list's window (or older, while the label journal says it owes a
+// label) is looked up again, and the labels it owes (an exam added, a blank barcode filled in, a
+// label an earlier try left unfinished) are printed on their own. A request the log holds that
+// this station never logged is taken from the log: its labels are passed over.
 class AutoPrintCycle {
 public:
     struct Summary {

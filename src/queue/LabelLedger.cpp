@@ -30,35 +30,20 @@ QString nowText() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
 }
 
+using Stage = LabelLedger::Stage;
+// What a label has not finished: a stage before logged or passed over.
+const QString unfinished = QStringLiteral("stage IN (%1, %2, %3, %4)")
+                               .arg(int(Stage::ToPrint))
+                               .arg(int(Stage::Printed))
+                               .arg(int(Stage::Recorded))
+                               .arg(int(Stage::Logging));
+
 } // namespace
 
-LabelLedger::LabelLedger(const QString& path)
-    : m_connection(newConnectionName()) {
-    if (path.isEmpty() || open(path))
-        return;
-    // A damaged file is kept for whoever wants to look at it, never read again.
-    const QString aside = path + QStringLiteral(".damaged-") +
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QSqlDatabase::removeDatabase(m_connection);
-    m_connection = newConnectionName();
-    if (QFile::rename(path, aside)) {
-        QFile::remove(path + QStringLiteral("-wal"));
-        QFile::remove(path + QStringLiteral("-shm"));
-        qCWarning(lcPrint).noquote()
-            << QStringLiteral("label ledger %1 could not be read; moved aside to %2 and started "
-                              "anew: labels of unfinished requests may print twice")
-                   .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(aside));
-        if (open(path))
-            return;
-    }
-    QSqlDatabase::removeDatabase(m_connection);
-    m_connection = newConnectionName();
-    qCWarning(lcPrint).noquote()
-        << QStringLiteral("label ledger %1 cannot be used; labels are remembered only until the "
-                          "station ends")
-               .arg(QDir::toNativeSeparators(path));
-    open(QString());
-}
+LabelLedger::LabelLedger(const QString& path, std::function<QString()> database)
+    : m_connection(newConnectionName())
+    , m_path(path)
+    , m_identity(std::move(database)) {}
 
 LabelLedger::~LabelLedger() {
     {
@@ -68,8 +53,60 @@ LabelLedger::~LabelLedger() {
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-bool LabelLedger::open(const QString& path) {
-    m_path = path;
+void LabelLedger::open() {
+    if (m_open)
+        return;
+    try {
+        m_database = m_identity ? m_identity() : QString();
+    } catch (const std::exception& error) {
+        throw JournalFailure(
+            QStringLiteral("The label journal cannot be used: the lab database did "
+                           "not tell which database it is: %1")
+                .arg(QString::fromLocal8Bit(error.what())));
+    }
+    try {
+        openFile(m_path);
+    } catch (const JournalFailure& failure) {
+        if (m_path.isEmpty() || !QFileInfo::exists(m_path))
+            throw;
+        // A damaged file is kept for whoever wants to look at it, never read again.
+        const QString aside =
+            m_path + QStringLiteral(".damaged-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (!QFile::rename(m_path, aside))
+            throw;
+        QFile::remove(m_path + QStringLiteral("-wal"));
+        QFile::remove(m_path + QStringLiteral("-shm"));
+        qCWarning(lcPrint).noquote()
+            << QStringLiteral("label journal %1 could not be read (%2); moved aside to %3 and "
+                              "started anew: labels of unfinished requests may print twice")
+                   .arg(QDir::toNativeSeparators(m_path), failure.description(),
+                        QDir::toNativeSeparators(aside));
+        openFile(m_path);
+    }
+    m_open = true;
+    purge();
+}
+
+void LabelLedger::check() {
+    if (!m_failedWrite) {
+        column(QStringLiteral("SELECT 1 FROM labels WHERE db = ? LIMIT 1"), {});
+        return;
+    }
+    const std::function<void()> repeat = m_failedWrite;
+    repeat();
+    m_failedWrite = {};
+}
+
+void LabelLedger::write(const std::function<void()>& operation) {
+    m_failedWrite = operation;
+    operation();
+    m_failedWrite = {};
+}
+
+void LabelLedger::openFile(const QString& path) {
+    QSqlDatabase::removeDatabase(m_connection);
+    m_connection = newConnectionName();
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     if (path.isEmpty()) {
         db.setDatabaseName(QStringLiteral(":memory:"));
@@ -78,107 +115,214 @@ bool LabelLedger::open(const QString& path) {
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     }
+    const auto fail = [&path](const QString& reason) {
+        return JournalFailure(QStringLiteral("The label journal %1 cannot be used: %2")
+                                  .arg(QDir::toNativeSeparators(path), reason));
+    };
     if (!db.open())
-        return false;
+        throw fail(db.lastError().text());
     QSqlQuery query(db);
+    // Entries of the first version name no database: no database can own them.
+    if (query.exec(QStringLiteral("SELECT 1 FROM pragma_table_info('labels') WHERE name = 'db'")) &&
+        !query.next())
+        query.exec(QStringLiteral("DROP TABLE IF EXISTS labels"));
     const QStringList setup{
         QStringLiteral("PRAGMA journal_mode=WAL"),
         QStringLiteral("PRAGMA synchronous=FULL"),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS labels (request TEXT NOT NULL, barcode TEXT NOT "
-                       "NULL, occurrence INTEGER NOT NULL, stage INTEGER NOT NULL, at TEXT NOT "
-                       "NULL, PRIMARY KEY (request, barcode, occurrence)) WITHOUT ROWID"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS labels_at ON labels (at)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS labels (db TEXT NOT NULL, request TEXT NOT "
+                       "NULL, barcode TEXT NOT NULL, occurrence INTEGER NOT NULL, stage INTEGER "
+                       "NOT NULL, at TEXT NOT NULL, day TEXT NOT NULL DEFAULT '', before INTEGER "
+                       "NOT NULL DEFAULT 0, PRIMARY KEY (db, request, barcode, occurrence)) "
+                       "WITHOUT ROWID"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS labels_stage ON labels (db, stage)"),
+        QStringLiteral("PRAGMA quick_check"),
     };
     for (const QString& statement : setup) {
         if (!query.exec(statement))
-            return false;
+            throw fail(query.lastError().text());
     }
-    if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next() ||
-        query.value(0).toString() != QLatin1String("ok"))
-        return false;
+    if (!query.next() || query.value(0).toString() != QLatin1String("ok"))
+        throw fail(QStringLiteral("the file is damaged"));
     query.finish();
-    purge();
-    return true;
 }
 
 void LabelLedger::purge() {
-    // Weeks of entries would only slow the station down: the list reaches back six hours.
+    // Weeks of finished entries would only slow the station down: the list reaches back six
+    // hours. An unfinished entry stays however old it is: its label is still owed.
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (m_purged.isValid() && m_purged.secsTo(now) < 24 * 3600)
         return;
     m_purged = now;
-    exec(QStringLiteral("DELETE FROM labels WHERE at < ?"),
-         {now.addDays(-keptDays).toString(Qt::ISODate)});
+    exec(
+        QStringLiteral("DELETE FROM labels WHERE at < ? AND stage IN (?, ?)"),
+        {now.addDays(-keptDays).toString(Qt::ISODate), int(Stage::Logged), int(Stage::PassedOver)});
 }
 
-void LabelLedger::exec(const QString& statement, const QVariantList& values) const {
+void LabelLedger::exec(const QString& statement, const QVariantList& values) {
+    open();
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(statement);
     for (const QVariant& value : values)
         query.addBindValue(value);
-    // A ledger that cannot be written only costs a possible duplicate after a crash: the print
-    // log still decides what is printed.
     if (!query.exec())
-        qCWarning(lcPrint).noquote()
-            << QStringLiteral("label ledger %1 not written: %2")
-                   .arg(QDir::toNativeSeparators(m_path), query.lastError().text());
+        throw JournalFailure(QStringLiteral("The label journal %1 could not be written: %2")
+                                 .arg(QDir::toNativeSeparators(m_path), query.lastError().text()));
 }
 
-LabelLedger::Stage LabelLedger::stage(const QString& key, const QString& label) const {
-    const auto [barcode, occurrence] = splitLabel(label);
+QVariantList LabelLedger::column(const QString& statement, const QVariantList& values) {
+    open();
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral(
-        "SELECT stage FROM labels WHERE request = ? AND barcode = ? AND occurrence = ?"));
-    query.addBindValue(key);
-    query.addBindValue(barcode);
-    query.addBindValue(occurrence);
-    if (!query.exec() || !query.next())
-        return Stage::Unknown;
-    return static_cast<Stage>(query.value(0).toInt());
+    query.setForwardOnly(true);
+    query.prepare(statement);
+    query.addBindValue(m_database);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw JournalFailure(QStringLiteral("The label journal %1 could not be read: %2")
+                                 .arg(QDir::toNativeSeparators(m_path), query.lastError().text()));
+    QVariantList result;
+    while (query.next())
+        result.append(query.value(0));
+    return result;
+}
+
+LabelLedger::Stage LabelLedger::stage(const QString& key, const QString& label) {
+    const auto [barcode, occurrence] = splitLabel(label);
+    const QVariantList stages = column(QStringLiteral("SELECT stage FROM labels WHERE db = ? AND "
+                                                      "request = ? AND barcode = ? AND "
+                                                      "occurrence = ?"),
+                                       {key, barcode, occurrence});
+    return stages.isEmpty() ? Stage::Unknown : static_cast<Stage>(stages.first().toInt());
 }
 
 void LabelLedger::setStage(const QString& key, const QString& label, Stage stage) {
-    purge();
-    const auto [barcode, occurrence] = splitLabel(label);
-    exec(QStringLiteral("INSERT OR REPLACE INTO labels (request, barcode, occurrence, stage, at) "
-                        "VALUES (?, ?, ?, ?, ?)"),
-         {key, barcode, occurrence, int(stage), nowText()});
+    write([this, key, label, stage] {
+        open();
+        purge();
+        const auto [barcode, occurrence] = splitLabel(label);
+        exec(QStringLiteral("INSERT OR REPLACE INTO labels (db, request, barcode, occurrence, "
+                            "stage, at) VALUES (?, ?, ?, ?, ?, ?)"),
+             {m_database, key, barcode, occurrence, int(stage), nowText()});
+    });
 }
 
-int LabelLedger::recordedUnlogged(const QString& key) const {
+QStringList LabelLedger::owed(const QString& key, const QStringList& labels) {
+    const QVariantList pending =
+        column(QStringLiteral("SELECT barcode || char(10) || occurrence FROM labels WHERE db = ? "
+                              "AND request = ? AND ") +
+                   unfinished,
+               {key});
+    QStringList owed;
+    for (const QString& label : labels) {
+        const Stage now = stage(key, label);
+        if (now == Stage::Unknown)
+            setStage(key, label, Stage::ToPrint);
+        if (now != Stage::Logged && now != Stage::PassedOver)
+            owed.append(label);
+    }
+    // A label the request no longer has (its barcode changed, its exam removed) is owed no more.
+    for (const QVariant& gone : pending) {
+        if (!labels.contains(gone.toString()))
+            setStage(key, gone.toString(), Stage::PassedOver);
+    }
+    return owed;
+}
+
+bool LabelLedger::owes(const QString& key) {
+    return !column(QStringLiteral("SELECT 1 FROM labels WHERE db = ? AND request = ? AND ") +
+                       unfinished + QStringLiteral(" LIMIT 1"),
+                   {key})
+                .isEmpty();
+}
+
+bool LabelLedger::ended(const QString& key) {
+    return !column(QStringLiteral("SELECT 1 FROM labels WHERE db = ? AND request = ? AND stage IN "
+                                  "(?, ?) LIMIT 1"),
+                   {key, int(Stage::Logged), int(Stage::PassedOver)})
+                .isEmpty();
+}
+
+int LabelLedger::beginLogging(const QString& key, const QString& transDate, int linesBefore) {
+    write([this, key, transDate, linesBefore] {
+        exec(QStringLiteral("UPDATE labels SET stage = ?, at = ?, day = ?, before = ? WHERE db = ? "
+                            "AND request = ? AND stage IN (?, ?)"),
+             {int(Stage::Logging), nowText(), transDate, linesBefore, m_database, key,
+              int(Stage::Recorded), int(Stage::Logging)});
+    });
+    return column(QStringLiteral("SELECT count(*) FROM labels WHERE db = ? AND request = ? AND "
+                                 "stage = ?"),
+                  {key, int(Stage::Logging)})
+        .value(0)
+        .toInt();
+}
+
+void LabelLedger::loggingFailed(const QString& key) {
+    write([this, key] {
+        exec(QStringLiteral("UPDATE labels SET stage = ? WHERE db = ? AND request = ? AND "
+                            "stage = ?"),
+             {int(Stage::Recorded), m_database, key, int(Stage::Logging)});
+    });
+}
+
+QList<LabelLedger::Logging> LabelLedger::unfinishedLogging() {
+    open();
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("SELECT count(*) FROM labels WHERE request = ? AND stage = ?"));
-    query.addBindValue(key);
-    query.addBindValue(int(Stage::Recorded));
-    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+    query.prepare(QStringLiteral("SELECT request, day, max(before), count(*) FROM labels WHERE "
+                                 "db = ? AND stage = ? GROUP BY request, day"));
+    query.addBindValue(m_database);
+    query.addBindValue(int(Stage::Logging));
+    if (!query.exec())
+        throw JournalFailure(QStringLiteral("The label journal %1 could not be read: %2")
+                                 .arg(QDir::toNativeSeparators(m_path), query.lastError().text()));
+    QList<Logging> result;
+    while (query.next())
+        result.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),
+                       query.value(3).toInt()});
+    return result;
+}
+
+void LabelLedger::inTransaction(const std::function<void()>& writes) {
+    open();
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    db.transaction();
+    try {
+        writes();
+    } catch (const JournalFailure&) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit())
+        throw JournalFailure(QStringLiteral("The label journal %1 could not be written: %2")
+                                 .arg(QDir::toNativeSeparators(m_path), db.lastError().text()));
+}
+
+void LabelLedger::insertPassedOver(const QString& key, const QStringList& labels) {
+    for (const QString& label : labels) {
+        const auto [barcode, occurrence] = splitLabel(label);
+        exec(QStringLiteral("INSERT OR IGNORE INTO labels (db, request, barcode, occurrence, "
+                            "stage, at) VALUES (?, ?, ?, ?, ?, ?)"),
+             {m_database, key, barcode, occurrence, int(Stage::PassedOver), nowText()});
+    }
 }
 
 void LabelLedger::markLogged(const QString& key, const QStringList& labels) {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    db.transaction();
-    exec(QStringLiteral("UPDATE labels SET stage = ?, at = ? WHERE request = ? AND stage = ?"),
-         {int(Stage::Logged), nowText(), key, int(Stage::Recorded)});
-    for (const QString& label : labels) {
-        const auto [barcode, occurrence] = splitLabel(label);
-        exec(QStringLiteral("INSERT OR IGNORE INTO labels (request, barcode, occurrence, stage, "
-                            "at) VALUES (?, ?, ?, ?, ?)"),
-             {key, barcode, occurrence, int(Stage::PassedOver), nowText()});
-    }
-    db.commit();
+    write([this, key, labels] {
+        inTransaction([&] {
+            exec(QStringLiteral(
+                     "UPDATE labels SET stage = ?, at = ? WHERE db = ? AND request = ? AND "
+                     "stage = ?"),
+                 {int(Stage::Logged), nowText(), m_database, key, int(Stage::Logging)});
+            insertPassedOver(key, labels);
+        });
+    });
 }
 
-bool LabelLedger::knows(const QString& key) const {
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("SELECT 1 FROM labels WHERE request = ? LIMIT 1"));
-    query.addBindValue(key);
-    return query.exec() && query.next();
-}
-
-QStringList LabelLedger::unknown(const QString& key, const QStringList& labels) const {
-    QStringList result;
-    for (const QString& label : labels) {
-        if (stage(key, label) == Stage::Unknown)
-            result.append(label);
-    }
-    return result;
+void LabelLedger::passOver(const QString& key, const QStringList& labels) {
+    write([this, key, labels] {
+        inTransaction([&] {
+            exec(QStringLiteral("UPDATE labels SET stage = ?, at = ? WHERE db = ? AND request = ?"),
+                 {int(Stage::PassedOver), nowText(), m_database, key});
+            insertPassedOver(key, labels);
+        });
+    });
 }

@@ -83,12 +83,12 @@ qint64 sizeWithoutTornLine(QFile& file) {
 }
 
 // Adds the number every whole line of bytes holds (the trimmed text after its first "---").
-void collectNumbers(QByteArrayView bytes, QSet<QByteArray>& numbers) {
+void collectNumbers(QByteArrayView bytes, QHash<QByteArray, int>& numbers) {
     for (qsizetype start = 0; start < bytes.size();) {
         const qsizetype end = lineEnd(bytes, start);
         const QByteArrayView line = bytes.sliced(start, end - start);
         if (const qsizetype marker = line.indexOf(QByteArrayView("---")); marker >= 0)
-            numbers.insert(trimBlanks(line.sliced(marker + 3)).toByteArray());
+            ++numbers[trimBlanks(line.sliced(marker + 3)).toByteArray()];
         start = end + 1;
     }
 }
@@ -215,7 +215,7 @@ void PrintLog::openDayFile(const QString& path) const {
     shareWithFolderGroup(file, m_folder);
 }
 
-const QSet<QByteArray>& PrintLog::numbersOf(const QString& path) {
+const QHash<QByteArray, int>& PrintLog::numbersOf(const QString& path) {
     const QFileInfo info(path);
     const qint64 size = info.size();
     const QDateTime modified = info.lastModified();
@@ -268,6 +268,13 @@ bool PrintLog::CheckPrintLog(const QString& refNum, const QString& transDate, bo
         logged = true;
     }
     return logged;
+}
+
+int PrintLog::linesOf(const QString& refNum, const QString& transDate) {
+    const QString path = dayFilePath(transDate);
+    if (!QFileInfo::exists(path))
+        return 0;
+    return numbersOf(path).value(trimBlanks(storedNumber(refNum)).toByteArray());
 }
 
 void PrintLog::appendEntries(const QList<Entry>& entries) {

@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QString>
 
 // The station's memory of printed requests: one append-only text file per transaction day in the
@@ -42,6 +41,10 @@ public:
     // RequestDataFailure when refNum cannot be a key of its own (keyFault).
     bool CheckPrintLog(const QString& refNum, const QString& transDate, bool writeEntry,
                        bool skipLookup);
+
+    // How many whole lines of the day's file hold refNum; 0 when there is no such file.
+    // Throws Failure when the file cannot be read.
+    int linesOf(const QString& refNum, const QString& transDate);
 
     // Appends the entries in order. The entries of one day's file go in one write that is synced
     // to the disk; a write that fails part-way is undone, so the file holds all of them or none.
@@ -83,15 +86,15 @@ private:
     struct DayNumbers {
         qint64 size = -1;
         QDateTime modified;
-        qint64 wholeEnd = 0; // where the whole lines read so far end
-        QSet<QByteArray> numbers;
+        qint64 wholeEnd = 0;            // where the whole lines read so far end
+        QHash<QByteArray, int> numbers; // how many lines hold each number
         quint64 used = 0;
     };
 
     // Opens (creating it empty when missing) the day's file for reading.
     void openDayFile(const QString& path) const;
     // The day file's numbers, read again from where it grew since the last time.
-    const QSet<QByteArray>& numbersOf(const QString& path);
+    const QHash<QByteArray, int>& numbersOf(const QString& path);
     void appendToFile(const QString& path, const QByteArray& lines);
 
     QString m_folder;

@@ -1,9 +1,5 @@
 #include "queue/PrintProgress.h"
 
-#include "queue/LabelLedger.h"
-
-using LedgerStage = LabelLedger::Stage;
-
 PrintProgress::PrintProgress(LabelLedger& ledger)
     : m_ledger(ledger) {}
 
@@ -26,28 +22,25 @@ QStringList PrintProgress::labelIds(const QStringList& barcodes) {
 }
 
 PrintProgress::Stage PrintProgress::stage(const QString& key, const QString& label) const {
-    switch (m_ledger.stage(key, label)) {
-    case LedgerStage::Printed:
-        return Stage::Printed;
-    case LedgerStage::Recorded:
-        return Stage::Recorded;
-    default:
-        return Stage::Pending;
-    }
+    return m_ledger.stage(key, label);
 }
 
 void PrintProgress::setStage(const QString& key, const QString& label, Stage stage) {
-    m_ledger.setStage(key, label,
-                      stage == Stage::Recorded ? LedgerStage::Recorded : LedgerStage::Printed);
-}
-
-int PrintProgress::linesOwed(const QString& key) const {
-    return m_ledger.recordedUnlogged(key);
+    m_ledger.setStage(key, label, stage);
 }
 
 void PrintProgress::logged(const QString& key, const QStringList& labels) {
     m_ledger.markLogged(key, labels);
     m_failed.remove(key);
+}
+
+void PrintProgress::passedOver(const QString& key, const QStringList& labels) {
+    m_ledger.passOver(key, labels);
+    m_failed.remove(key);
+}
+
+void PrintProgress::forgetUnlisted(const std::function<bool(const QString&)>& listed) {
+    m_failed.removeIf([&listed](const auto& request) { return !listed(request.key()); });
 }
 
 void PrintProgress::noteFailure(const QString& key, const QString& reason, qint64 run) {

@@ -1,24 +1,24 @@
 #pragma once
 
+#include "queue/LabelLedger.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
-class LabelLedger;
-
-// What printing has done for requests whose print is not finished yet (a label failed, a
-// recording was refused, the log could not be written), so that finishing them later prints and
-// records each label once. Requests are keyed by their print-log key, labels by their barcode and
-// how many labels of the request carried the same barcode before it.
+// A print job's view of the label journal, and the retry memory of requests that failed.
+// Requests are keyed by their print-log key, labels by their barcode and how many labels of the
+// request carried the same barcode before it.
 //
-// The labels' stages live in the label ledger, on disk: after a crash or a restart only the
-// labels not yet printed are printed (at most the label in hand when the station stopped comes
-// out twice). How often a request failed lasts as long as the station runs; a station runs for
-// weeks and a request that keeps failing is never finished, so that memory holds at most
-// maxRequests requests: past that, the one left alone longest is forgotten.
+// The labels' stages live in the journal, on disk: after a crash or a restart only the labels
+// not yet printed are printed (at most the label in hand when the station stopped comes out
+// twice). How often a request failed lasts as long as the station runs, and only while the
+// request is in the list and not finished: it goes when the request is logged, passed over, or
+// leaves the list (forgetUnlisted). maxRequests bounds it besides.
 class PrintProgress {
 public:
-    enum class Stage { Pending, Printed, Recorded };
+    using Stage = LabelLedger::Stage;
 
     explicit PrintProgress(LabelLedger& ledger);
 
@@ -28,15 +28,14 @@ public:
     // The identities of the request's labels that have a barcode.
     static QStringList labelIds(const QStringList& barcodes);
 
-    // Pending also for a label printed by an earlier, finished job: printing a logged request
-    // again by hand prints it again.
+    // The journal's stage of the label. Throws Failure when the journal cannot be read.
     Stage stage(const QString& key, const QString& label) const;
-    // stage is Printed or Recorded: a label never goes back to pending.
+    // Throws Failure when the journal cannot be written.
     void setStage(const QString& key, const QString& label, Stage stage);
-    // Log lines owed: one per label recorded since the request was last logged.
-    int linesOwed(const QString& key) const;
     // The request is logged with these labels (ticked or not): the job is finished.
     void logged(const QString& key, const QStringList& labels);
+    // The print log holds the request from elsewhere: its labels are passed over.
+    void passedOver(const QString& key, const QStringList& labels);
 
     // Counts a failed attempt: the next automatic try comes after 1, 2, 4 ... runs, at most
     // maxRetryGap runs after this one.
@@ -46,6 +45,8 @@ public:
     int failures(const QString& key) const;
     bool retryDue(const QString& key, qint64 run) const;
     int size() const { return static_cast<int>(m_failed.size()); }
+    // Drops the retry memory of every request for which listed is false.
+    void forgetUnlisted(const std::function<bool(const QString&)>& listed);
 
     LabelLedger& ledger() const { return m_ledger; }
 

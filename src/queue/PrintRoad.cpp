@@ -10,6 +10,7 @@
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
 #include "lookup/RequestFinder.h"
+#include "queue/LabelLedger.h"
 #include "queue/PrintProgress.h"
 #include "queue/StationFaults.h"
 
@@ -38,15 +39,73 @@ PrintRoad::PrintRoad(LabDatabase& lab, LabelPrinting& printing, PrintLog& log,
 
 PrintJobOutcome PrintRoad::print(const PrintJobOrder& order) {
     const StationActivity::Scope running(m_activity, StationActivity::Kind::Print);
+    PrintJobOutcome outcome;
     if (!m_faults.clearIfMended()) {
-        PrintJobOutcome outcome;
         outcome.end = End::StationFault;
         outcome.reason = m_faults.reason();
         return outcome;
     }
-    PrintJobOutcome outcome = run(order);
+    try {
+        if (reconcile(outcome, order.key))
+            run(order, outcome);
+    } catch (const JournalFailure& failure) {
+        outcome = stationFault(outcome, int(StationFaults::Source::Journal), failure.description(),
+                               order.key, [&ledger = m_progress.ledger()] { ledger.check(); });
+    }
     m_faults.jobEnded(order.key);
     return outcome;
+}
+
+bool PrintRoad::reconcile(PrintJobOutcome& outcome, const QString& jobKey) {
+    try {
+        reconcileLogging(jobKey);
+        return true;
+    } catch (const JournalFailure&) {
+        throw;
+    } catch (const std::exception& error) {
+        outcome = stationFault(outcome, int(StationFaults::Source::PrintLog),
+                               QStringLiteral("The print log could not be brought up to date with "
+                                              "the labels printed before: ") +
+                                   describe(error),
+                               jobKey, [this] { reconcileLogging(QString()); });
+        return false;
+    }
+}
+
+bool PrintRoad::reconcileBeforeRun(QString& reason) {
+    PrintJobOutcome outcome;
+    try {
+        if (reconcile(outcome, QString()))
+            return true;
+    } catch (const JournalFailure& failure) {
+        outcome = stationFault(outcome, int(StationFaults::Source::Journal), failure.description(),
+                               QString(), [&ledger = m_progress.ledger()] { ledger.check(); });
+    }
+    reason = outcome.reason;
+    return false;
+}
+
+void PrintRoad::reconcileLogging(const QString& jobKey) {
+    LabelLedger& journal = m_progress.ledger();
+    for (const LabelLedger::Logging& entry : journal.unfinishedLogging()) {
+        // The station stopped between a request's "logging" and "logged": the day file tells
+        // whether the lines went in. The job's own request logs its lines itself.
+        const bool written = m_log.linesOf(entry.request, entry.transDate) > entry.linesBefore;
+        if (!written && entry.request == jobKey) {
+            journal.loggingFailed(entry.request);
+            continue;
+        }
+        if (!written) {
+            m_log.appendEntries(
+                QList<PrintLog::Entry>(entry.lines, {entry.request, entry.transDate}));
+            qCInfo(lcPrint).noquote()
+                << QStringLiteral("request %1: %2 print-log lines owed since the station stopped "
+                                  "appended")
+                       .arg(entry.request)
+                       .arg(entry.lines);
+        }
+        journal.markLogged(entry.request, {});
+    }
 }
 
 PrintJobOutcome PrintRoad::stationFault(PrintJobOutcome outcome, int source, const QString& reason,
@@ -80,30 +139,32 @@ std::function<void()> PrintRoad::recordingCheck(const PrintJobOrder& order,
     return [&lab = m_lab, barcode, comparisons] { checkRecording(lab, barcode, comparisons); };
 }
 
-PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
-    PrintJobOutcome outcome;
-    const CurrentRequest& request = *order.request;
-    ExamChecklistModel& entries = *order.entries;
+bool PrintRoad::admit(const PrintJobOrder& order, PrintJobOutcome& outcome) const {
     // A key the print log cannot keep apart from another's would mark that request too.
     if (const QString fault = PrintLog::keyFault(order.key); !fault.isEmpty()) {
         outcome.end = End::RequestFault;
         outcome.reason = fault;
-        return outcome;
+        return false;
     }
     // A day file that cannot be named would stop the request after its labels: refuse first.
     try {
-        m_log.dayFilePath(request.TransDate);
+        m_log.dayFilePath(order.request->TransDate);
         if (order.cycleEntry)
             m_log.dayFilePath(order.cycleEntry->transDate);
     } catch (const Failure& failure) {
         outcome.end = End::RequestFault;
         outcome.reason = failure.description();
-        return outcome;
+        return false;
     }
+    return true;
+}
 
-    QStringList faults;
-    int blanks = 0;
-    int labels = 0; // ticked entries with a barcode
+void PrintRoad::run(const PrintJobOrder& order, PrintJobOutcome& outcome) {
+    if (!admit(order, outcome))
+        return;
+    const CurrentRequest& request = *order.request;
+    ExamChecklistModel& entries = *order.entries;
+    Job job{order, outcome, {}, 0, 0};
     const int count = entries.entryCount();
     // The ticks as Print found them: a tap on the checklist or Check All while the job yields
     // would otherwise drop labels from a request that is then logged as printed.
@@ -113,135 +174,179 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
     for (int k = 0; k < count; ++k) {
         if (!m_activity.yield()) {
             outcome.end = End::Stopped;
-            return outcome;
+            return;
         }
         if (!ticked.at(k))
             continue;
-        const QString barcode = request.Barcodes.value(k);
-        if (barcode.isEmpty()) {
-            ++blanks;
+        if (request.Barcodes.value(k).isEmpty()) {
+            ++job.blanks;
             entries.setState(k, EntryState::Failed, QStringLiteral("Refnum is blank."));
             if (order.blankBarcode)
                 order.blankBarcode(k + 1);
             continue;
         }
-        ++labels;
-        const QString label = PrintProgress::labelId(request.Barcodes, k);
-        Stage stage = m_progress.stage(order.key, label);
-
-        if (stage == Stage::Pending) {
-            const QString copiesText = order.copiesText ? order.copiesText() : QStringLiteral("1");
-            const std::optional<qint16> copies = parseCopies(copiesText);
-            // Fewer than one copy would record and log a label that never came out.
-            if (!copies || *copies < 1) {
-                outcome.end = End::BadCopies;
-                outcome.reason = QStringLiteral("The number of copies \"%1\" is not a whole number "
-                                                "from 1 to 32767, so %2 was not printed.")
-                                     .arg(copiesText, barcode);
-                return outcome;
-            }
-            try {
-                // One print run per copy, with the window answering between them: a mistyped
-                // number of copies can be stopped by Exit, and the label printed again in full.
-                for (qint16 copy = 0; copy < *copies; ++copy) {
-                    if (copy > 0 && !m_activity.yield()) {
-                        outcome.end = End::Stopped;
-                        return outcome;
-                    }
-                    m_printing.printBarcodeLabel(barcode, request.PatientName, request.HospNum,
-                                                 request.Instruments.value(k), request.TransDate,
-                                                 request.RoomID,
-                                                 request.Age + QLatin1Char('/') + request.Sex, 1);
-                }
-            } catch (const RequestDataFailure& failure) {
-                const QString reason = QStringLiteral("The labels of %1 cannot be printed: %2")
-                                           .arg(barcode, failure.description());
-                entries.setState(k, EntryState::Failed, reason);
-                faults.append(reason);
-                continue;
-            } catch (const std::exception& error) {
-                const QString reason = QStringLiteral("The labels of %1 could not be printed: %2")
-                                           .arg(barcode, describe(error));
-                entries.setState(k, EntryState::Failed, reason);
-                return stationFault(outcome, int(StationFaults::Source::Printer), reason, order.key,
-                                    {});
-            }
-            outcome.labels += *copies;
-            const QString& printer = m_printing.lastPrinter();
-            qCInfo(lcPrint).noquote()
-                << QStringLiteral("request %1: printed %2 of %3 [%4] on %5")
-                       .arg(order.key)
-                       .arg(*copies == 1 ? QStringLiteral("1 copy")
-                                         : QStringLiteral("%1 copies").arg(*copies))
-                       .arg(barcode, request.Instruments.value(k),
-                            printer.isEmpty() ? QStringLiteral("the default printer") : printer);
-            stage = Stage::Printed;
-            m_progress.setStage(order.key, label, stage);
-            entries.setState(k, EntryState::Printed);
-        }
-
-        if (stage == Stage::Printed) {
-            QString text = barcode;
-            const BarcodeRecording recording = saveBarcodes(m_lab, text);
-            if (recording.outcome == BarcodeRecording::Outcome::UndoFailed) {
-                const QString reason = recording.undoFailureMessage(barcode);
-                outcome.notRecorded.append(barcode + QStringLiteral(": ") + recording.failure);
-                entries.setState(k, EntryState::Failed, reason);
-                return stationFault(outcome, int(StationFaults::Source::Database), reason,
-                                    order.key, recordingCheck(order, barcode));
-            }
-            if (recording.outcome == BarcodeRecording::Outcome::RolledBack) {
-                outcome.notRecorded.append(barcode + QStringLiteral(": ") + recording.failure);
-                const QString refused =
-                    QStringLiteral("%1 was printed, but the database did not record it: %2")
-                        .arg(barcode, recording.failure);
-                entries.setState(k, EntryState::Failed, refused);
-                // A database that takes no such recording is a station fault; one that takes
-                // others refused this request's data.
-                const std::function<void()> check = recordingCheck(order, barcode);
-                try {
-                    check();
-                } catch (const std::exception& error) {
-                    return stationFault(outcome, int(StationFaults::Source::Database),
-                                        describe(error), order.key, check);
-                }
-                faults.append(refused);
-                continue;
-            }
-            m_lastRecorded = barcode;
-            if (recording.rows > 0)
-                qCInfo(lcPrint).noquote()
-                    << QStringLiteral("request %1: barcode %2 recorded").arg(order.key, barcode);
-            else
-                qCWarning(lcPrint).noquote()
-                    << QStringLiteral("request %1: barcode %2 printed, but nothing recorded: the "
-                                      "database holds no exam with that barcode")
-                           .arg(order.key, barcode);
-            m_progress.setStage(order.key, label, Stage::Recorded);
-            outcome.done.append(barcode);
-        }
-        entries.setState(k, EntryState::Done);
+        ++job.labels;
+        if (takeEntry(job, k) == Step::Stop)
+            return;
     }
+    finish(job);
+}
 
+PrintRoad::Step PrintRoad::takeEntry(Job& job, int k) {
+    const QString label = PrintProgress::labelId(job.order.request->Barcodes, k);
+    Stage stage = m_progress.stage(job.order.key, label);
+    // What an earlier job of the request took this label to stays done; a label logged or passed
+    // over before is a new print (the request printed again by hand, or owed again).
+    if (stage != Stage::Printed && stage != Stage::Recorded && stage != Stage::Logging) {
+        if (const Step step = printEntry(job, k, label); step != Step::Next)
+            return step;
+        stage = Stage::Printed;
+    }
+    if (stage == Stage::Printed) {
+        if (const Step step = recordEntry(job, k, label); step != Step::Next)
+            return step;
+    }
+    job.order.entries->setState(k, EntryState::Done);
+    return Step::Next;
+}
+
+PrintRoad::Step PrintRoad::printEntry(Job& job, int k, const QString& label) {
+    const PrintJobOrder& order = job.order;
+    const CurrentRequest& request = *order.request;
+    PrintJobOutcome& outcome = job.outcome;
+    const QString barcode = request.Barcodes.value(k);
+    const QString copiesText = order.copiesText ? order.copiesText() : QStringLiteral("1");
+    const std::optional<qint16> copies = parseCopies(copiesText);
+    // Fewer than one copy would record and log a label that never came out.
+    if (!copies || *copies < 1) {
+        outcome.end = End::BadCopies;
+        outcome.reason = QStringLiteral("The number of copies \"%1\" is not a whole number from 1 "
+                                        "to 32767, so %2 was not printed.")
+                             .arg(copiesText, barcode);
+        return Step::Stop;
+    }
+    try {
+        // One print run per copy, with the window answering between them: a mistyped number of
+        // copies can be stopped by Exit, and the label printed again in full.
+        for (qint16 copy = 0; copy < *copies; ++copy) {
+            if (copy > 0 && !m_activity.yield()) {
+                outcome.end = End::Stopped;
+                return Step::Stop;
+            }
+            m_printing.printBarcodeLabel(
+                barcode, request.PatientName, request.HospNum, request.Instruments.value(k),
+                request.TransDate, request.RoomID, request.Age + QLatin1Char('/') + request.Sex, 1);
+        }
+    } catch (const RequestDataFailure& failure) {
+        const QString reason = QStringLiteral("The labels of %1 cannot be printed: %2")
+                                   .arg(barcode, failure.description());
+        order.entries->setState(k, EntryState::Failed, reason);
+        job.faults.append(reason);
+        return Step::Skip;
+    } catch (const std::exception& error) {
+        const QString reason = QStringLiteral("The labels of %1 could not be printed: %2")
+                                   .arg(barcode, describe(error));
+        order.entries->setState(k, EntryState::Failed, reason);
+        outcome = stationFault(outcome, int(StationFaults::Source::Printer), reason, order.key, {});
+        return Step::Stop;
+    }
+    outcome.labels += *copies;
+    const QString& printer = m_printing.lastPrinter();
+    qCInfo(lcPrint).noquote() << QStringLiteral("request %1: printed %2 of %3 [%4] on %5")
+                                     .arg(order.key)
+                                     .arg(*copies == 1 ? QStringLiteral("1 copy")
+                                                       : QStringLiteral("%1 copies").arg(*copies))
+                                     .arg(barcode, request.Instruments.value(k),
+                                          printer.isEmpty() ? QStringLiteral("the default printer")
+                                                            : printer);
+    // Out of the printer: a crash from here on must not print it again.
+    m_progress.setStage(order.key, label, Stage::Printed);
+    order.entries->setState(k, EntryState::Printed);
+    return Step::Next;
+}
+
+PrintRoad::Step PrintRoad::recordEntry(Job& job, int k, const QString& label) {
+    const PrintJobOrder& order = job.order;
+    PrintJobOutcome& outcome = job.outcome;
+    const QString barcode = order.request->Barcodes.value(k);
+    QString text = barcode;
+    const BarcodeRecording recording = saveBarcodes(m_lab, text);
+    if (recording.outcome == BarcodeRecording::Outcome::UndoFailed) {
+        const QString reason = recording.undoFailureMessage(barcode);
+        outcome.notRecorded.append(barcode + QStringLiteral(": ") + recording.failure);
+        order.entries->setState(k, EntryState::Failed, reason);
+        outcome = stationFault(outcome, int(StationFaults::Source::Database), reason, order.key,
+                               recordingCheck(order, barcode));
+        return Step::Stop;
+    }
+    if (recording.outcome == BarcodeRecording::Outcome::RolledBack) {
+        outcome.notRecorded.append(barcode + QStringLiteral(": ") + recording.failure);
+        const QString refused = QStringLiteral("%1 was printed, but the database did not record "
+                                               "it: %2")
+                                    .arg(barcode, recording.failure);
+        order.entries->setState(k, EntryState::Failed, refused);
+        // A database that takes no such recording is a station fault; one that takes others
+        // refused this request's data.
+        const std::function<void()> check = recordingCheck(order, barcode);
+        try {
+            check();
+        } catch (const std::exception& error) {
+            outcome = stationFault(outcome, int(StationFaults::Source::Database), describe(error),
+                                   order.key, check);
+            return Step::Stop;
+        }
+        job.faults.append(refused);
+        return Step::Skip;
+    }
+    m_lastRecorded = barcode;
+    if (recording.rows > 0)
+        qCInfo(lcPrint).noquote()
+            << QStringLiteral("request %1: barcode %2 recorded").arg(order.key, barcode);
+    else
+        qCWarning(lcPrint).noquote()
+            << QStringLiteral("request %1: barcode %2 printed, but nothing recorded: the database "
+                              "holds no exam with that barcode")
+                   .arg(order.key, barcode);
+    // Recorded: a crash from here on must neither record it again nor lose its log line.
+    m_progress.setStage(order.key, label, Stage::Recorded);
+    outcome.done.append(barcode);
+    return Step::Next;
+}
+
+void PrintRoad::finish(Job& job) {
+    const PrintJobOrder& order = job.order;
+    PrintJobOutcome& outcome = job.outcome;
     // The run's own log line would mark a request printed of which no label came out: it waits
     // for its barcodes instead.
-    if (order.cycleEntry && labels == 0 && blanks > 0)
-        faults.append(QStringLiteral("Refnum is blank: no label of this request has a barcode, so "
-                                     "none was printed."));
-    if (!faults.isEmpty()) {
+    if (order.cycleEntry && job.labels == 0 && job.blanks > 0)
+        job.faults.append(QStringLiteral("Refnum is blank: no label of this request has a barcode, "
+                                         "so none was printed."));
+    if (job.faults.isEmpty())
+        checkNothingAdded(order, outcome);
+    else {
         outcome.end = End::RequestFault;
-        outcome.reason = faults.join(QLatin1Char('\n'));
+        outcome.reason = job.faults.join(QLatin1Char('\n'));
+    }
+    if (outcome.end == End::RequestFault) {
         qCWarning(lcPrint).noquote()
             << QStringLiteral("request %1 not finished: %2").arg(order.key, outcome.reason);
-        return outcome;
+        return;
     }
+    if (outcome.end != End::Complete || !logRequest(order, outcome))
+        return;
+    // The lines are in the day file: a crash before this write is reconciled from it.
+    m_progress.logged(order.key, PrintProgress::labelIds(order.request->Barcodes));
+    outcome.end = End::Complete;
+}
+
+void PrintRoad::checkNothingAdded(const PrintJobOrder& order, PrintJobOutcome& outcome) {
     // Once logged, the request is never printed again: a label added, or a barcode changed,
     // since the lookup would never come out. Read the request again first.
     try {
         const QStringList added = labelsAddedSinceLookup(order);
         if (m_activity.stopRequested()) {
             outcome.end = End::Stopped;
-            return outcome;
+            return;
         }
         if (!added.isEmpty()) {
             outcome.end = End::RequestFault;
@@ -256,16 +361,6 @@ PrintJobOutcome PrintRoad::run(const PrintJobOrder& order) {
                            "printed: %2")
                 .arg(order.key, describe(error));
     }
-    if (outcome.end == End::RequestFault) {
-        qCWarning(lcPrint).noquote()
-            << QStringLiteral("request %1 not finished: %2").arg(order.key, outcome.reason);
-        return outcome;
-    }
-    if (!logRequest(order, outcome))
-        return outcome;
-    m_progress.logged(order.key, PrintProgress::labelIds(request.Barcodes));
-    outcome.end = End::Complete;
-    return outcome;
 }
 
 std::function<void()> PrintRoad::dayFilesCheck(const PrintJobOrder& order) const {
@@ -292,15 +387,26 @@ QStringList PrintRoad::labelsAddedSinceLookup(const PrintJobOrder& order) {
 
 bool PrintRoad::logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome) {
     QList<PrintLog::Entry> lines;
+    bool logging = false;
     try {
         if (order.cycleEntry && !m_log.CheckPrintLog(order.cycleEntry->refNum,
                                                      order.cycleEntry->transDate, false, false))
             lines.append(*order.cycleEntry);
-        const int owed = m_progress.linesOwed(order.key);
+        const QString& date = order.request->TransDate;
+        // Written before the append, with what the day file held: after a crash between the
+        // append and "logged", the file tells whether the lines went in.
+        const int owed =
+            m_progress.ledger().beginLogging(order.key, date, m_log.linesOf(order.key, date));
+        logging = owed > 0;
         for (int i = 0; i < owed; ++i)
-            lines.append({order.key, order.request->TransDate});
+            lines.append({order.key, date});
         m_log.appendEntries(lines);
+    } catch (const JournalFailure&) {
+        throw;
     } catch (const std::exception& error) {
+        // The append was undone: the lines are owed again by the next job.
+        if (logging)
+            m_progress.ledger().loggingFailed(order.key);
         outcome = stationFault(outcome, int(StationFaults::Source::PrintLog),
                                QStringLiteral("The labels were printed and recorded, but the print "
                                               "log could not be written: ") +

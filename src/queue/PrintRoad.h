@@ -52,20 +52,48 @@ struct PrintJobOutcome {
 // The rule it keeps: a request is logged only when every label it was meant to print has been
 // printed and recorded. Per ticked entry, in list order: all copies of its label, then its
 // barcode records in one transaction. Once every ticked entry is done, the request's lines (one
-// per recorded entry, after the cycle's own entry) are appended in one write. A label that fails
-// because of its data, or whose recording the database refuses while taking other writes, is a
-// fault of the request: the other entries go on, the request is not logged, and a later job
-// prints and records only what is missing. A failure of the printer, the database or the print
-// log stops the job at once and holds a station fault: no job prints until its check passes.
+// per recorded entry, after the cycle's own entry) are appended in one write. Each step is
+// written to the label journal before the next begins (printed, recorded, logging, logged), so
+// a later job, or the same job after a crash, takes each label on from where it stood. A label
+// that fails because of its data, or whose recording the database refuses while taking other
+// writes, is a fault of the request: the other entries go on, the request is not logged. A
+// failure of the printer, the database, the print log or the journal stops the job at once and
+// holds a station fault: no job prints until its check passes.
 class PrintRoad {
 public:
     PrintRoad(LabDatabase& lab, LabelPrinting& printing, PrintLog& log, PrintProgress& progress,
               StationFaults& faults, StationActivity& activity);
 
     PrintJobOutcome print(const PrintJobOrder& order);
+    // Requests whose log lines were being appended when the station stopped: lines the day file
+    // holds are taken as logged, the others appended (the job's own request, jobKey, logs its
+    // lines itself). Throws Failure (JournalFailure for the journal).
+    void reconcileLogging(const QString& jobKey);
+    // reconcileLogging before a run, its failure held as a station fault: false then, with why.
+    bool reconcileBeforeRun(QString& reason);
 
 private:
-    PrintJobOutcome run(const PrintJobOrder& order);
+    enum class Step { Next, Skip, Stop }; // on with the entry; on with the next; the job ends
+    struct Job {
+        const PrintJobOrder& order;
+        PrintJobOutcome& outcome;
+        QStringList faults; // the request's own faults so far
+        int labels = 0;     // ticked entries with a barcode
+        int blanks = 0;     // ticked entries without one
+    };
+
+    // reconcileLogging, a failure of the print log held as a station fault: false then.
+    bool reconcile(PrintJobOutcome& outcome, const QString& jobKey);
+    void run(const PrintJobOrder& order, PrintJobOutcome& outcome);
+    // False (with the outcome) when the request cannot be logged under its key and dates.
+    bool admit(const PrintJobOrder& order, PrintJobOutcome& outcome) const;
+    // One ticked entry with a barcode: printed and recorded, as far as the journal says not yet.
+    Step takeEntry(Job& job, int k);
+    Step printEntry(Job& job, int k, const QString& label);
+    Step recordEntry(Job& job, int k, const QString& label);
+    // Every entry taken: the request logged, unless it has faults or changed since its lookup.
+    void finish(Job& job);
+    void checkNothingAdded(const PrintJobOrder& order, PrintJobOutcome& outcome);
     // Holds a station fault whose check is the failed operation repeated; a request that fails
     // again at the same step right after that check passed fails alone instead.
     PrintJobOutcome stationFault(PrintJobOutcome outcome, int source, const QString& reason,

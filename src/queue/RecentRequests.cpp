@@ -15,7 +15,7 @@
 #include <QStringList>
 
 RecentRequests::RecentRequests(LabDatabase& lab, RequestListModel& list, PrintedMarks& marks,
-                               const PrintProgress& progress, StationActivity& activity,
+                               PrintProgress& progress, StationActivity& activity,
                                StationFaults& faults, const PrintLog& log)
     : m_lab(lab)
     , m_list(list)
@@ -30,6 +30,8 @@ void RecentRequests::LoadRecentRequests() {
     const int rowsBefore = m_list.rowCount();
     int pages = 1;
     const auto logged = qScopeGuard([&] {
+        // A request gone from the list is retried no more: its retry memory goes with it.
+        m_progress.forgetUnlisted([this](const QString& key) { return m_list.rowOf(key) >= 0; });
         qCInfo(lcQueue).noquote() << QStringLiteral("refresh: %1 requests added (%2 pages); the "
                                                     "list holds %3")
                                          .arg(m_list.rowCount() - rowsBefore)

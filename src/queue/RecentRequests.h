@@ -22,7 +22,7 @@ public:
     static constexpr int pageSize = 50;
 
     RecentRequests(LabDatabase& lab, RequestListModel& list, PrintedMarks& marks,
-                   const PrintProgress& progress, StationActivity& activity, StationFaults& faults,
+                   PrintProgress& progress, StationActivity& activity, StationFaults& faults,
                    const PrintLog& log);
 
     // Adds a row for every recent request number the list does not hold yet, newest first.
@@ -47,7 +47,7 @@ private:
     LabDatabase& m_lab;
     RequestListModel& m_list;
     PrintedMarks& m_marks;
-    const PrintProgress& m_progress;
+    PrintProgress& m_progress;
     StationActivity& m_activity;
     StationFaults& m_faults;
     const PrintLog& m_log;

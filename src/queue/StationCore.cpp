@@ -5,7 +5,7 @@
 StationCore::StationCore(LabDatabase& lab, StationActivity& activity, Notices& notices,
                          const QString& printLogFolder, const QString& ledgerPath)
     : log(printLogFolder)
-    , ledger(ledgerPath)
+    , ledger(ledgerPath, [&lab] { return lab.identity(); })
     , progress(ledger)
     , marks(list, log)
     , road(lab, printing, log, progress, faults, activity)
@@ -15,4 +15,12 @@ StationCore::StationCore(LabDatabase& lab, StationActivity& activity, Notices& n
     faults.setCheck(StationFaults::Source::Database, [&lab] { lab.checkWritable(); });
     faults.setCheck(StationFaults::Source::PrintLog, [this] { log.checkWritable(); });
     faults.setCheck(StationFaults::Source::Printer, [this] { printing.checkReady(); });
+    faults.setCheck(StationFaults::Source::Journal, [this] { ledger.check(); });
+    // A journal that cannot be made stops printing from the start: kept only in memory, it
+    // would lose what a crash needs, with nobody told.
+    try {
+        ledger.open();
+    } catch (const JournalFailure& failure) {
+        faults.raise(StationFaults::Source::Journal, failure.description());
+    }
 }

@@ -21,7 +21,8 @@ class StationActivity;
 // the crash test's station run them bare.
 class StationCore {
 public:
-    // ledgerPath: the label ledger's file; empty keeps it in memory.
+    // ledgerPath: the label journal's file; empty keeps it in memory. The journal's entries
+    // belong to lab's identity.
     StationCore(LabDatabase& lab, StationActivity& activity, Notices& notices,
                 const QString& printLogFolder = QString(), const QString& ledgerPath = QString());
 

@@ -5,14 +5,14 @@
 #include <functional>
 
 // Station-wide faults: the lab database refuses writes, the print log cannot be appended, the
-// printer or the label template cannot be used. While one is held, nothing prints; before
-// printing again, a check of the failed part must pass. A fault raised with the operation that
-// failed is checked by repeating that operation harmlessly (the day file opened for append, the
-// recording rolled back), so the check cannot pass while the fault persists; otherwise the
-// part's generic check serves.
+// printer or the label template cannot be used, the label journal cannot be written. While one is
+// held, nothing prints; before printing again, a check of the failed part must pass. A fault raised
+// with the operation that failed is checked by repeating that operation harmlessly (the day file
+// opened for append, the recording rolled back), so the check cannot pass while the fault persists;
+// otherwise the part's generic check serves.
 class StationFaults {
 public:
-    enum class Source { Database, PrintLog, Printer };
+    enum class Source { Database, PrintLog, Printer, Journal };
     // Returns when the part works; throws Failure saying what is still wrong.
     using Check = std::function<void()>;
 

@@ -39,7 +39,7 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     const StationControls& c = m_window->controls();
     m_notices = std::make_unique<StationNotices>(c.lblStatus);
     m_timers = std::make_unique<StationTimers>(c);
-    // The label ledger lives beside the station log, in the user's data folder.
+    // The label journal lives beside the station log, in the user's data folder.
     m_core = std::make_unique<StationCore>(
         m_lab, m_activity, *m_notices, QString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
@@ -108,6 +108,11 @@ void Station::load() {
     const QString folder = printLogFolderFromEnvironment();
     ensurePrintLogFolder(folder);
     m_core->log.setFolder(folder);
+    // A fault found while the station was put together (its label journal cannot be made).
+    if (m_core->faults.held())
+        m_notices->notice(QStringLiteral("Printing is stopped: %1\nIt prints again once the fault "
+                                         "is mended.")
+                              .arg(m_core->faults.reason()));
 }
 
 void Station::activate() {

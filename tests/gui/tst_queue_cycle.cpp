@@ -157,6 +157,8 @@ void QueueCycleTest::poisonRequestsFailVisiblyAndTheOthersPrint() {
     QCOMPARE(progress.size(), PrintProgress::maxRequests);
     QVERIFY(!progress.hasFailed(QStringLiteral("T250C")) &&
             progress.hasFailed(QStringLiteral("X0")));
+    refresh(); // none of them is listed: none is remembered
+    QCOMPARE(progress.size(), 0);
 }
 
 void QueueCycleTest::aStationFaultStopsTheRunUntilMended() {

@@ -81,13 +81,13 @@ AutoPrintCycle::Summary RoadWorld::refreshAndPrint() {
     return core->cycle.PrintPendingRequests(true);
 }
 
-void RoadWorld::sql(const QString& statement) const {
+void RoadWorld::sql(const QString& statement, const QString& file) const {
     const QString name = QStringLiteral("road-world-admin");
     {
         QSqlDatabase db = QSqlDatabase::contains(name)
                               ? QSqlDatabase::database(name)
                               : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(labPath);
+        db.setDatabaseName(file.isEmpty() ? labPath : file);
         if (!db.isOpen() && !db.open())
             qFatal("cannot open the test lab database");
         QSqlQuery query(db);

@@ -44,8 +44,8 @@ public:
                                 const std::function<void(int)>& beforeEntry = {});
     // A timer refresh, then one automatic run over the list.
     AutoPrintCycle::Summary refreshAndPrint();
-    // Runs a statement on a connection of the test's own.
-    void sql(const QString& statement) const;
+    // Runs a statement on a connection of the test's own, to the lab database or file.
+    void sql(const QString& statement, const QString& file = QString()) const;
     // The print-log folder is replaced by a plain file, so nothing can be appended; and back.
     void breakLogFolder(bool broken) const;
     // Another connection holds the lab database locked for writing; and lets it go. False when

@@ -490,6 +490,11 @@ class Session(socketserver.BaseRequestHandler):
         if m:
             values = [v.replace("''", "'") for v in re.findall(LIT, text[len(m[1]) + 13:])]
             return self.procedure(m[1], values + ([m[5]] if m[5] else []))
+        if text == "SELECT @@SERVERNAME AS servername, DB_NAME() AS dbname":
+            # Another reference file is another server's database; the same file, the same one.
+            stat = os.stat(self.opts.database)
+            return result_set(*self.sql("SELECT ? AS servername, 'Laboratory' AS dbname",
+                                        [f"TDSTEST-{stat.st_dev}-{stat.st_ino}"]))
         if text == "SELECT getdate() as serverdate":
             return result_set(*self.sql("SELECT " + NOW + " AS serverdate"))
         if text == WRITE_CHECK:
