@@ -18,6 +18,7 @@ DbConnection::~DbConnection() {
 bool DbConnection::open(const ConnectionSettings& settings) {
     close();
     m_failureReason.clear();
+    m_loginRefused = false;
     try {
         if (settings.server.startsWith(embeddedServerPrefix))
             openEmbedded(settings.server.mid(embeddedServerPrefix.size()));
@@ -55,8 +56,10 @@ void DbConnection::openServer(const ConnectionSettings& settings) {
     db.setDatabaseName(OdbcConnectionString::build(settings, driver));
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
                              .arg(loginTimeoutSeconds));
-    if (!db.open())
+    if (!db.open()) {
+        m_loginRefused = DatabaseErrorText::isLoginRefused(db.lastError());
         throw Failure(DatabaseErrorText::describe(db.lastError()));
+    }
 }
 
 bool DbConnection::isOpen() const {

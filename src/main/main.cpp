@@ -16,8 +16,10 @@
 
 namespace {
 
-// Any argument is a command answered on the standard output, with no window and no display: the
-// station itself takes none.
+const char* const kioskArgument = "--kiosk";
+
+// Any argument but a lone "--kiosk" is a command answered on the standard output, with no window
+// and no display.
 int answerCommand(int argc, char* argv[]) {
     const bool check = std::any_of(
         argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "--check") == 0; });
@@ -44,13 +46,21 @@ int answerCommand(int argc, char* argv[]) {
                        "log folder, template, printer), one line each; exit status 0 when all "
                        "pass, 1 otherwise. Changes nothing, prints no label."));
     parser.addOption(checkOption);
+    const QCommandLineOption kioskOption(
+        QStringLiteral("kiosk"),
+        QStringLiteral("Run the station unattended (the kiosk entry): a start-up fault is shown in "
+                       "a window and tried again by itself until it is gone or Exit is chosen. "
+                       "Takes no other argument."));
+    parser.addOption(kioskOption);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty() ||
+        parser.isSet(kioskOption)) {
         err << "quillon: "
-            << (parser.errorText().isEmpty() ? QStringLiteral("it takes no arguments.")
-                                             : parser.errorText())
+            << (!parser.errorText().isEmpty() ? parser.errorText()
+                : parser.isSet(kioskOption)   ? QStringLiteral("--kiosk takes no other argument.")
+                                              : QStringLiteral("it takes no arguments."))
             << "\nTry \"quillon --help\".\n";
         return exitUsage;
     }
@@ -69,11 +79,12 @@ int answerCommand(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc > 1)
+    const bool kiosk = argc == 2 && std::strcmp(argv[1], kioskArgument) == 0;
+    if (argc > 1 && !kiosk)
         return answerCommand(argc, argv);
     const std::unique_ptr<QCoreApplication> application = makeStationApplication(argc, argv);
     StationLog::install(StationLog::defaultPath());
     DbConnection connection;
     MessageBoxMessages messages;
-    return Main(connection, messages);
+    return Main(connection, messages, kiosk ? StartMode::Kiosk : StartMode::Attended);
 }
