@@ -36,8 +36,9 @@ int answerCommand(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral(
         "The laboratory's specimen label station. Started without arguments it opens its window;\n"
         "its database connection comes from the per-user settings (section [Connection] of\n"
-        "~/.config/quillon/ORVANT Current User.ini), its label template is LabBarcodeLabel.rpt\n"
-        "beside the program or in /etc/quillon."));
+        "~/.config/quillon/ORVANT Current User.ini) or, for an account without them, from\n"
+        "/etc/quillon/connection.ini; its label template is LabBarcodeLabel.rpt beside the\n"
+        "program or in /etc/quillon."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption checkOption(

@@ -38,6 +38,7 @@ kiosk_back_within() { # seconds: the station window is up that soon after the fa
   local since=$SECONDS
   wait_window '^ Quillon$' >/dev/null
   [ $((SECONDS - since)) -le "$1" ] || fail "the kiosk started $((SECONDS - since)) s after the fault went"
+  for _ in $(seq 1 25); do xdotool search --onlyvisible --name "$waiting" >/dev/null 2>&1 || break; sleep 0.2; done
   xdotool search --onlyvisible --name "$waiting" >/dev/null 2>&1 && fail "the waiting window stayed"
   kill "$STATION_PID"; wait "$STATION_PID" 2>/dev/null || true
 }
@@ -60,7 +61,7 @@ for _ in $(seq 1 100); do [ -s "$WORK/port" ] && break; sleep 0.1; done
 printf '[Connection]\nServer=127.0.0.1,%s\nDatabase=Laboratory\nUser=sa\nPassword=old\n' \
   "$(sed -n 's/^port //p' "$WORK/port")" >"$WORK/station/connection.ini"
 out=$("$QUILLON" --check || true)
-grep -q "^FAULT  connection: Login failed.* Remedy: set the User and Password" <<<"$out" || fail "$out"
+grep -q "^FAULT  connection: .*Login failed.* Remedy: set the User and Password" <<<"$out" || fail "$out"
 start_station --kiosk
 wait_window "$waiting" >/dev/null
 grep -q "try 1 failed: The lab database refused the login" "$WORK/station.log" ||
