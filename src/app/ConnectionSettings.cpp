@@ -1,15 +1,39 @@
 #include "app/ConnectionSettings.h"
 
+#include "app/IniFile.h"
 #include "app/SettingsStore.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 namespace {
 const QString application = QStringLiteral("ORVANT Current User");
 const QString section = QStringLiteral("Connection");
+
+QString sectionOf(const QString& file) {
+    return QStringLiteral("the section [%1] of %2").arg(section, file);
+}
+
+IniFile readIni(const QString& path) {
+    QFile file(path);
+    return IniFile::parse(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+}
 } // namespace
 
-ConnectionSettings ReadConnectionSettings() {
-    const auto value = [](const char* key) {
-        return SettingsStore::read(application, section, QLatin1String(key), QString());
+ConnectionSource connectionSettingsSource(const QString& machineFile) {
+    if (!SettingsStore::hasSection(application, section) && QFile::exists(machineFile))
+        return {machineFile, sectionOf(machineFile), true};
+    return {SettingsStore::filePath(application), SettingsStore::location(application, section),
+            false};
+}
+
+ConnectionSettings ReadConnectionSettings(const QString& machineFile) {
+    const ConnectionSource source = connectionSettingsSource(machineFile);
+    const IniFile machine = source.machineWide ? readIni(source.file) : IniFile();
+    const auto value = [&](const char* key) {
+        return source.machineWide
+                   ? machine.value(section, QLatin1String(key))
+                   : SettingsStore::read(application, section, QLatin1String(key), QString());
     };
     ConnectionSettings settings{value("Server"), value("Database"), value("User"),
                                 value("Password")};
@@ -46,20 +70,33 @@ QString ConnectionSettings::securityProblem() const {
 }
 
 QString connectionSettingsLocation() {
-    return SettingsStore::location(application, section);
+    return connectionSettingsSource().location;
 }
 
 QString connectionSettingsFile() {
-    return SettingsStore::filePath(application);
+    return connectionSettingsSource().file;
 }
 
-QStringList connectionSettingsProblems() {
+QStringList connectionSettingsProblems(const QString& machineFile) {
+    const ConnectionSource source = connectionSettingsSource(machineFile);
+    if (source.machineWide) {
+        if (!QFileInfo(source.file).isReadable())
+            return {source.file + QStringLiteral(" cannot be read by this account.")};
+        const IniFile machine = readIni(source.file);
+        QStringList problems;
+        for (const QString& problem : machine.problems())
+            problems.append(source.file + QStringLiteral(", ") + problem);
+        if (!machine.hasSection(section))
+            problems.prepend(QStringLiteral("No connection settings: nothing in ") +
+                             source.location + QLatin1Char('.'));
+        return problems;
+    }
     QStringList problems = SettingsStore::problems(application);
     const QString security = ReadConnectionSettings().securityProblem();
     if (!security.isEmpty())
         problems.append(security);
     if (!SettingsStore::hasSection(application, section))
-        problems.prepend(QStringLiteral("No connection settings: nothing in ") +
-                         connectionSettingsLocation() + QLatin1Char('.'));
+        problems.prepend(QStringLiteral("No connection settings: nothing in %1 nor in %2.")
+                             .arg(source.location, sectionOf(machineFile)));
     return problems;
 }

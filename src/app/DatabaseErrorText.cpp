@@ -22,4 +22,10 @@ QString describe(const QSqlError& error) {
     return text;
 }
 
+bool isLoginRefused(const QSqlError& error) {
+    const QString codes = error.nativeErrorCode();
+    return codes.contains(QLatin1String("18456")) || codes.contains(QLatin1String("28000")) ||
+           error.databaseText().contains(QLatin1String("Login failed for user"));
+}
+
 } // namespace DatabaseErrorText

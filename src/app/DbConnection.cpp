@@ -21,6 +21,7 @@ DbConnection::~DbConnection() {
 bool DbConnection::open(const ConnectionSettings& settings) {
     close();
     m_failureReason.clear();
+    m_loginRefused = false;
     try {
         if (settings.server.startsWith(embeddedServerPrefix))
             openEmbedded(settings.server.mid(embeddedServerPrefix.size()));
@@ -63,9 +64,11 @@ void DbConnection::openServer(const ConnectionSettings& settings) {
     db.setDatabaseName(OdbcConnectionString::build(settings, driver));
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
                              .arg(loginTimeoutSeconds));
-    if (!db.open())
+    if (!db.open()) {
+        m_loginRefused = DatabaseErrorText::isLoginRefused(db.lastError());
         throw Failure(LinkSecurity::explainFailure(settings, driver,
                                                    DatabaseErrorText::describe(db.lastError())));
+    }
 }
 
 bool DbConnection::isOpen() const {

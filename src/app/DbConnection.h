@@ -25,6 +25,8 @@ public:
     bool isOpen() const;
     void close();
     QString failureReason() const { return m_failureReason; }
+    // The last open failed because the server refused the login, not because it was not reached.
+    bool loginRefused() const { return m_loginRefused; }
 
     // Valid only while the connection is open.
     LabDatabase& lab();
@@ -35,6 +37,7 @@ private:
 
     std::unique_ptr<LabDatabase> m_lab;
     QString m_failureReason;
+    bool m_loginRefused = false;
 };
 
 // Opens `connection` from the stored settings (ReadConnectionSettings). True when it is open.

@@ -21,6 +21,17 @@ QString templatePath() {
     return templatePathFor(folder, QFileInfo::exists(QDir(folder).filePath(templateName)));
 }
 
+QString machineConnectionFile() {
+    const QString beside =
+        QDir(QCoreApplication::applicationDirPath()).filePath(connectionFileName);
+#ifdef Q_OS_WIN
+    return beside;
+#else
+    return QFileInfo::exists(beside) ? beside
+                                     : QDir(systemConfigFolder).filePath(connectionFileName);
+#endif
+}
+
 QString labelBaseFolder(const QString& templateFolder) {
     if (QDir::cleanPath(templateFolder) != systemConfigFolder)
         return templateFolder;

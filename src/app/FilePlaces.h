@@ -8,6 +8,8 @@
 namespace FilePlaces {
 
 inline constexpr QLatin1StringView templateName{"LabBarcodeLabel.rpt"};
+// The machine's connection settings, read for an account that has none of its own.
+inline constexpr QLatin1StringView connectionFileName{"connection.ini"};
 inline constexpr QLatin1StringView systemConfigFolder{"/etc/quillon"};
 // Made by the package: setgid, writable by the group "quillon".
 inline constexpr QLatin1StringView machinePrintLogFolder{"/var/lib/quillon/PrintLog"};
@@ -18,6 +20,10 @@ inline constexpr QLatin1StringView olderPrintLogFolder{"/PrintLog"};
 // /etc/quillon.
 QString templatePath();
 QString templatePathFor(const QString& programFolder, bool besideExists);
+
+// The machine's connection file: beside the executable when one is there (build trees, Windows),
+// otherwise /etc/quillon/connection.ini (root:quillon, mode 640: the password is in it).
+QString machineConnectionFile();
 
 // What a relative folder in the template's printer ("pdf:labels") is read against: the template's
 // own folder, except for the machine's template under /etc, where no user may write; then the

@@ -4,6 +4,7 @@
 #include "app/DateTimeText.h"
 #include "app/DbConnection.h"
 #include "app/Failure.h"
+#include "app/FilePlaces.h"
 #include "app/LinkSecurity.h"
 #include "app/OdbcConnectionString.h"
 #include "app/OdbcDrivers.h"
@@ -43,11 +44,22 @@ QString printerRemedy(LabelDestination::Kind kind, const QString& target) {
     return QString();
 }
 
+QString connectionRemedy(const DbConnection& connection) {
+    if (connection.loginRefused())
+        return QStringLiteral("set the User and Password the lab database expects in %1 (see "
+                              "\"Password change\" in %2).")
+            .arg(connectionSettingsLocation(), guide);
+    return QStringLiteral("check that the server answers from here and the Server, Database, "
+                          "User and Password values in %1 (see %2).")
+        .arg(connectionSettingsLocation(), guide);
+}
+
 } // namespace
 
 bool SetupCheck::run() {
     checkSettings();
-    checkDatabase();
+    if (checkDriver())
+        checkDatabase();
     checkPrintLog();
     checkLabels();
     m_out.flush();
@@ -67,27 +79,40 @@ void SetupCheck::fault(const QString& what, const QString& fault, const QString&
     m_out << "FAULT  " << what << ": " << fault << " Remedy: " << remedy << '\n';
 }
 
-QString SetupCheck::settingsFileFault(const QString& file, bool hasPassword) {
+SetupCheck::Finding SetupCheck::settingsFileFinding(const QString& file, bool hasPassword,
+                                                    bool machineWide) {
     const QFileInfo info(file);
+    const QString machine = FilePlaces::machineConnectionFile();
     if (!info.exists())
-        return QStringLiteral("%1 does not exist.").arg(file);
+        return {QStringLiteral("neither %1 nor %2 exists.").arg(file, machine),
+                QStringLiteral("write [Connection] with Server, Database, User and Password in "
+                               "%1 for every account of the machine (root:quillon, mode 640), or "
+                               "in %2 for this account alone (mode 600); see %3.")
+                    .arg(machine, file, guide)};
     if (!info.isReadable())
-        return QStringLiteral("%1 cannot be read by this user.").arg(file);
-    if (hasPassword && (info.permissions() & (QFile::ReadGroup | QFile::ReadOther)))
-        return QStringLiteral("%1 holds the password and other users can read it.").arg(file);
-    return QString();
+        return {QStringLiteral("%1 cannot be read by this user.").arg(file),
+                machineWide ? QStringLiteral("add this user to the group \"quillon\" and log in "
+                                             "again (the file is root:quillon, mode 640).")
+                            : QStringLiteral("make it this user's own: \"chown $(id -un) '%1' "
+                                             "&& chmod 600 '%1'\".")
+                                  .arg(file)};
+    const QFile::Permissions others =
+        machineWide ? QFile::Permissions(QFile::ReadOther) : QFile::ReadGroup | QFile::ReadOther;
+    if (hasPassword && (info.permissions() & others))
+        return {QStringLiteral("%1 holds the password and other users can read it.").arg(file),
+                machineWide
+                    ? QStringLiteral("run \"chown root:quillon '%1' && chmod 640 '%1'\".").arg(file)
+                    : QStringLiteral("run \"chmod 600 '%1'\".").arg(file)};
+    return {};
 }
 
 void SetupCheck::checkSettings() {
-    const QString file = connectionSettingsFile();
-    if (!file.isEmpty()) {
-        const QString problem =
-            settingsFileFault(file, !ReadConnectionSettings().password.isEmpty());
-        if (!problem.isEmpty()) {
-            fault(QStringLiteral("settings"), problem,
-                  QStringLiteral("write [Connection] with Server, Database, User and Password "
-                                 "there, owned by the station's user, and run \"chmod 600 '%1'\".")
-                      .arg(file));
+    const ConnectionSource source = connectionSettingsSource();
+    if (!source.file.isEmpty()) {
+        const Finding finding = settingsFileFinding(
+            source.file, !ReadConnectionSettings().password.isEmpty(), source.machineWide);
+        if (!finding.fault.isEmpty()) {
+            fault(QStringLiteral("settings"), finding.fault, finding.remedy);
             return;
         }
     }
@@ -97,16 +122,31 @@ void SetupCheck::checkSettings() {
               QStringLiteral("mend the lines named (see %1).").arg(guide));
         return;
     }
-    pass(QStringLiteral("settings"), connectionSettingsLocation());
+    pass(QStringLiteral("settings"), source.location);
+}
+
+bool SetupCheck::checkDriver() {
+    if (ReadConnectionSettings().server.startsWith(embeddedServerPrefix))
+        return true;
+    const QString driver = OdbcConnectionString::chooseDriver(installedOdbcDrivers());
+    if (driver.isEmpty()) {
+        fault(QStringLiteral("ODBC driver"),
+              QStringLiteral("no SQL Server ODBC driver is registered (\"odbcinst -q -d\" lists "
+                             "no \"FreeTDS\")."),
+              QStringLiteral("install the package tdsodbc and, as root, register its driver: "
+                             "\"odbcinst -i -d -f /usr/share/tdsodbc/odbcinst.ini\" (see %1).")
+                  .arg(guide));
+        return false;
+    }
+    pass(QStringLiteral("ODBC driver"), driver);
+    return true;
 }
 
 void SetupCheck::checkDatabase() {
     DbConnection connection;
     if (!OpenConnection(connection)) {
         fault(QStringLiteral("connection"), connection.failureReason(),
-              QStringLiteral("check that the server answers from here and the Server, Database, "
-                             "User and Password values in %1 (see %2).")
-                  .arg(connectionSettingsLocation(), guide));
+              connectionRemedy(connection));
         return;
     }
     const LinkSecurity link = LinkSecurity::of(
@@ -143,34 +183,63 @@ void SetupCheck::checkDatabase() {
     }
 }
 
-QString SetupCheck::printLogFault(const QString& folder) {
-    if (!QFileInfo(folder).isDir())
-        return QStringLiteral("The print log folder \"%1\" does not exist.")
-            .arg(QDir::toNativeSeparators(folder));
+SetupCheck::Finding SetupCheck::printLogFinding(const QString& folder) {
+    const QString name = QDir::toNativeSeparators(folder);
+    const QFileInfo info(folder);
+    const bool machineFolder = QDir::cleanPath(folder) == FilePlaces::machinePrintLogFolder;
+    if (info.exists() && !info.isDir())
+        return {QStringLiteral("\"%1\" is not a folder.").arg(name),
+                QStringLiteral("move the file \"%1\" aside; the station then makes the folder.")
+                    .arg(name)};
+    if (!info.exists()) {
+        // The station makes a missing folder at its start (one level): fine when it can.
+        const QFileInfo parent(info.absolutePath());
+        if (parent.isDir() && parent.isWritable())
+            return {};
+        if (machineFolder)
+            return {QStringLiteral("The print log folder \"%1\" does not exist.").arg(name),
+                    QStringLiteral("reinstall the package (apt-get install --reinstall quillon): "
+                                   "it makes the folder, setgid and writable by the group "
+                                   "\"quillon\".")};
+        return {QStringLiteral("The print log folder \"%1\" does not exist and this user cannot "
+                               "make it in \"%2\".")
+                    .arg(name, QDir::toNativeSeparators(parent.filePath())),
+                QStringLiteral("make the folder \"%1\" as a user who may, writable by every "
+                               "account that runs the station.")
+                    .arg(name)};
+    }
     const PrintLog log(folder);
     try {
         // The station's own check after a print-log fault: the folder takes an append and
         // today's day file opens for reading and appending, nothing written.
         log.checkDayFile(log.dayFilePath(DateTimeText::now()));
     } catch (const Failure& failure) {
-        return failure.description();
+        if (machineFolder || info.group() == QLatin1String("quillon"))
+            return {failure.description(),
+                    QStringLiteral("add this user to the group \"quillon\" and log in again; the "
+                                   "folder is the package's, setgid and group-writable (see %1).")
+                        .arg(guide)};
+        return {failure.description(),
+                QStringLiteral("let every account that runs the station write the folder \"%1\" "
+                               "and its day files.")
+                    .arg(name)};
     }
-    return QString();
+    return {};
 }
 
 void SetupCheck::checkPrintLog() {
     const QString folder = printLogFolderFromEnvironment();
-    const QString problem = printLogFault(folder);
-    if (problem.isEmpty()) {
-        const QString note = printLogFolderNote(folder);
-        pass(QStringLiteral("print log"),
-             QDir::toNativeSeparators(folder) + (note.isEmpty() ? QString() : u"; " + note));
+    const Finding finding = printLogFinding(folder);
+    if (!finding.fault.isEmpty()) {
+        fault(QStringLiteral("print log"), finding.fault, finding.remedy);
         return;
     }
-    fault(QStringLiteral("print log"), problem,
-          QStringLiteral("add this user to the group \"quillon\" and log in again; the folder "
-                         "is the package's, setgid and group-writable (see %1).")
-              .arg(guide));
+    QString detail = QDir::toNativeSeparators(folder);
+    if (!QFileInfo(folder).exists())
+        detail += QStringLiteral(" (not made yet: the station makes it at its start)");
+    if (const QString note = printLogFolderNote(folder); !note.isEmpty())
+        detail += u"; " + note;
+    pass(QStringLiteral("print log"), detail);
 }
 
 void SetupCheck::checkLabels() {

@@ -14,11 +14,17 @@ public:
     // Runs every check; true when all passed.
     bool run();
 
-    // Each returns the fault in a few words, or "" when there is none.
-    // The settings file holds the password in clear: others must not read it.
-    static QString settingsFileFault(const QString& file, bool hasPassword);
-    // The folder accepts an append now, and today's day file, when there is one, opens for append.
-    static QString printLogFault(const QString& folder);
+    // A fault in a few words with the remedy that fits it; both empty when there is none.
+    struct Finding {
+        QString fault;
+        QString remedy;
+    };
+    // The settings file holds the password in clear: no other account may read the account's
+    // own file; the machine's file is read by the group "quillon" and no one else.
+    static Finding settingsFileFinding(const QString& file, bool hasPassword, bool machineWide);
+    // The folder accepts an append now, and today's day file, when there is one, opens for append;
+    // a folder not made yet is fine when the station can make it at its start.
+    static Finding printLogFinding(const QString& folder);
 
 private:
     void pass(const QString& what, const QString& detail);
@@ -26,6 +32,8 @@ private:
     // Works, but not as the lab's network wants it; does not fail the check.
     void warn(const QString& what, const QString& finding, const QString& remedy);
     void checkSettings();
+    // False when the server road has no ODBC driver to take: the connection is not tried then.
+    bool checkDriver();
     void checkDatabase();
     void checkPrintLog();
     void checkLabels();

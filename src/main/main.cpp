@@ -16,8 +16,10 @@
 
 namespace {
 
-// Any argument is a command answered on the standard output, with no window and no display: the
-// station itself takes none.
+const char* const kioskArgument = "--kiosk";
+
+// Any argument but a lone "--kiosk" is a command answered on the standard output, with no window
+// and no display.
 int answerCommand(int argc, char* argv[]) {
     const bool check = std::any_of(
         argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "--check") == 0; });
@@ -34,8 +36,9 @@ int answerCommand(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral(
         "The laboratory's specimen label station. Started without arguments it opens its window;\n"
         "its database connection comes from the per-user settings (section [Connection] of\n"
-        "~/.config/quillon/ORVANT Current User.ini), its label template is LabBarcodeLabel.rpt\n"
-        "beside the program or in /etc/quillon."));
+        "~/.config/quillon/ORVANT Current User.ini) or, for an account without them, from\n"
+        "/etc/quillon/connection.ini; its label template is LabBarcodeLabel.rpt beside the\n"
+        "program or in /etc/quillon."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption checkOption(
@@ -44,13 +47,21 @@ int answerCommand(int argc, char* argv[]) {
                        "log folder, template, printer), one line each; exit status 0 when all "
                        "pass, 1 otherwise. Changes nothing, prints no label."));
     parser.addOption(checkOption);
+    const QCommandLineOption kioskOption(
+        QStringLiteral("kiosk"),
+        QStringLiteral("Run the station unattended (the kiosk entry): a start-up fault is shown in "
+                       "a window and tried again by itself until it is gone or Exit is chosen. "
+                       "Takes no other argument."));
+    parser.addOption(kioskOption);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty() ||
+        parser.isSet(kioskOption)) {
         err << "quillon: "
-            << (parser.errorText().isEmpty() ? QStringLiteral("it takes no arguments.")
-                                             : parser.errorText())
+            << (!parser.errorText().isEmpty() ? parser.errorText()
+                : parser.isSet(kioskOption)   ? QStringLiteral("--kiosk takes no other argument.")
+                                              : QStringLiteral("it takes no arguments."))
             << "\nTry \"quillon --help\".\n";
         return exitUsage;
     }
@@ -69,11 +80,12 @@ int answerCommand(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc > 1)
+    const bool kiosk = argc == 2 && std::strcmp(argv[1], kioskArgument) == 0;
+    if (argc > 1 && !kiosk)
         return answerCommand(argc, argv);
     const std::unique_ptr<QCoreApplication> application = makeStationApplication(argc, argv);
     StationLog::install(StationLog::defaultPath());
     DbConnection connection;
     MessageBoxMessages messages;
-    return Main(connection, messages);
+    return Main(connection, messages, kiosk ? StartMode::Kiosk : StartMode::Attended);
 }

@@ -62,7 +62,7 @@ point_template() {
 }
 
 start_station() {
-  "$QUILLON" >"$WORK/station.log" 2>&1 &
+  "$QUILLON" "$@" >"$WORK/station.log" 2>&1 &
   STATION_PID=$!
 }
 

@@ -5,11 +5,13 @@
 #include "app/OdbcConnectionString.h"
 #include "app/OdbcDrivers.h"
 #include "app/SettingsStore.h"
+#include "main/StartupRetry.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +26,11 @@ private Q_SLOTS:
     void choosesTheBestInstalledDriver();
     void readsHandWrittenSettings_data();
     void readsHandWrittenSettings();
+    void machineFileServesAnAccountWithoutSettings_data();
+    void machineFileServesAnAccountWithoutSettings();
+    void startupPausesGrowToAMinute_data();
+    void startupPausesGrowToAMinute();
+    void startupTriesUntilOneSucceeds();
     void embeddedOpenFailsWithoutCreatingAFile();
     void embeddedOpenRefusesAFileThatIsNotALabDatabase();
     void reopeningClosesFirst();
@@ -207,6 +214,81 @@ void ConnectionTest::readsHandWrittenSettings() {
         QVERIFY(after.startsWith("; the station's\n\n[connection]\n# server\n"));
 }
 
+void ConnectionTest::machineFileServesAnAccountWithoutSettings_data() {
+    QTest::addColumn<QByteArray>("own"); // the account's file; empty: none
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<bool>("machineWide");
+    QTest::newRow("the account's own wins")
+        << QByteArray("[Connection]\nServer=own\n") << "own" << false;
+    QTest::newRow("an own section wins wholly")
+        << QByteArray("[connection]\nUser=u\n") << "" << false;
+    QTest::newRow("no own file") << QByteArray() << "machine" << true;
+    QTest::newRow("an own file without the section")
+        << QByteArray("[Other]\nServer=x\n") << "machine" << true;
+}
+
+void ConnectionTest::machineFileServesAnAccountWithoutSettings() {
+    QFETCH(QByteArray, own);
+    QFETCH(QString, server);
+    QFETCH(bool, machineWide);
+    TestWorld world;
+    const QString machine = world.path() + QStringLiteral("/connection.ini");
+    const QString user = world.path() + QStringLiteral("/config/quillon/ORVANT Current User.ini");
+    QDir().mkpath(QFileInfo(user).absolutePath());
+    for (const auto& [path, bytes] :
+         {std::pair(machine, QByteArray("[Connection]\nServer=machine\nPassword=p\n")),
+          std::pair(user, own)}) {
+        QFile file(path);
+        QVERIFY(bytes.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(bytes) > 0));
+    }
+    QCOMPARE(ReadConnectionSettings(machine).server, server);
+    QCOMPARE(ReadConnectionSettings(machine).password,
+             machineWide ? QStringLiteral("p") : QString());
+    QCOMPARE(connectionSettingsSource(machine).machineWide, machineWide);
+    QVERIFY(connectionSettingsProblems(machine).isEmpty());
+    // Neither file: the message names both places.
+    QVERIFY(QFile::remove(machine));
+    if (machineWide)
+        QVERIFY(connectionSettingsProblems(machine).first().contains(machine));
+}
+
+void ConnectionTest::startupPausesGrowToAMinute_data() {
+    QTest::addColumn<int>("failedTries");
+    QTest::addColumn<int>("pause");
+    QTest::newRow("first") << 1 << 5;
+    QTest::newRow("second") << 2 << 10;
+    QTest::newRow("fourth") << 4 << 40;
+    QTest::newRow("capped") << 5 << 60;
+    QTest::newRow("a night of tries") << 100000 << 60;
+}
+
+void ConnectionTest::startupPausesGrowToAMinute() {
+    QFETCH(int, failedTries);
+    QFETCH(int, pause);
+    QCOMPARE(StartupRetry::pauseSeconds(failedTries), pause);
+}
+
+void ConnectionTest::startupTriesUntilOneSucceeds() {
+    const QStringList faults{QStringLiteral("no database"), QStringLiteral("login refused"),
+                             QString()};
+    int tries = 0;
+    const QDateTime now(QDate(2026, 12, 9), QTime(3, 0));
+    StartupRetry retry([&] { return faults.at(tries++); }, [&] { return now; });
+    QSignalSpy waiting(&retry, &StartupRetry::waiting);
+    QSignalSpy ready(&retry, &StartupRetry::ready);
+    retry.tryNow();
+    retry.tryNow();
+    QCOMPARE(waiting.size(), 2);
+    QCOMPARE(waiting.at(1).at(0).toString(), faults.at(1));
+    QCOMPARE(waiting.at(1).at(1).toDateTime(), now.addSecs(10));
+    QVERIFY(ready.isEmpty());
+    retry.tryNow();
+    retry.tryNow(); // after success, nothing is tried again
+    QCOMPARE(tries, 3);
+    QCOMPARE(ready.size(), 1);
+    QVERIFY(retry.succeeded() && !retry.nextTry().isValid());
+}
+
 void ConnectionTest::embeddedOpenFailsWithoutCreatingAFile() {
     TestWorld world;
     DbConnection connection;
@@ -257,8 +339,9 @@ void ConnectionTest::silentServerFailsInsteadOfHanging() {
 void ConnectionTest::serverRefusalsReadAsTheServerSaysThem_data() {
     QTest::addColumn<bool>("listening");
     QTest::addColumn<QString>("said");
-    QTest::newRow("wrong password") << true << "Login failed for user 'sa'.";
-    QTest::newRow("nothing listening") << false << "Unable to connect to data source";
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("wrong password") << true << "Login failed for user 'sa'." << true;
+    QTest::newRow("nothing listening") << false << "Unable to connect to data source" << false;
 }
 
 // Through FreeTDS to the TDS test server: the reason names what the server or the driver said,
@@ -266,6 +349,7 @@ void ConnectionTest::serverRefusalsReadAsTheServerSaysThem_data() {
 void ConnectionTest::serverRefusalsReadAsTheServerSaysThem() {
     QFETCH(bool, listening);
     QFETCH(QString, said);
+    QFETCH(bool, refused);
     TestWorld world;
     world.createLab();
     TdsTestServer server(world.labPath());
@@ -279,6 +363,7 @@ void ConnectionTest::serverRefusalsReadAsTheServerSaysThem() {
     QVERIFY(!connection.open(settings));
     const QString reason = connection.failureReason();
     QVERIFY2(reason.contains(said) && !reason.contains(QLatin1Char('[')), qPrintable(reason));
+    QCOMPARE(connection.loginRefused(), refused);
 }
 
 void ConnectionTest::linkSecuredAsTheSettingsAsk_data() {
