@@ -14,7 +14,7 @@ constexpr double mmPerInch = 25.4;
 
 int BarcodeSymbol::fitModule(int widthDots, int barsHeightDots, int textHeightDots,
                              double dotsPerMmX, double dotsPerMmY, int printerDpi,
-                             const QString& value, const QSizeF& boxMm, bool fromRequest) const {
+                             const QString& named, const QSizeF& boxMm, bool fromRequest) const {
     // A PDF page or a spooler's page may have finer dots than the printer: a module of one of
     // them would print thinner than the printer can, and not scan.
     const int smallest =
@@ -29,9 +29,9 @@ int BarcodeSymbol::fitModule(int widthDots, int barsHeightDots, int textHeightDo
         ((m_fixedRatio ? m_size.height() * smallest : 1.0) + textHeightDots) / dotsPerMmY;
     const auto mm = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
     const QString description =
-        QStringLiteral("The barcode \"%1\" does not fit its %2 x %3 mm box on the label: with "
+        QStringLiteral("The barcode %1 does not fit its %2 x %3 mm box on the label: with "
                        "its thinnest bar one dot of a %4 dpi printer (%5 mm) it needs %6 x %7 mm.")
-            .arg(value, mm(boxMm.width(), 1), mm(boxMm.height(), 1), QString::number(printerDpi),
+            .arg(named, mm(boxMm.width(), 1), mm(boxMm.height(), 1), QString::number(printerDpi),
                  mm(mmPerInch / printerDpi, 3), mm(needWidth, 1), mm(needHeight, 1));
     // No bars at all fit under the human-readable line whatever the text: the box is wrong.
     if (fromRequest && barsHeightDots >= 1)
@@ -91,9 +91,9 @@ bool BarcodeSymbol::isDrawable(int symbology) {
 }
 
 BarcodeSymbol BarcodeSymbol::encode(int symbology, const QString& text, bool quietZones,
-                                    bool textFromRequest) {
+                                    bool textFromRequest, const QString& named) {
     try {
-        return encode(symbology, text, quietZones);
+        return encodeNamed(symbology, text, quietZones, named);
     } catch (const RequestDataFailure& failure) {
         if (textFromRequest)
             throw;
@@ -102,6 +102,11 @@ BarcodeSymbol BarcodeSymbol::encode(int symbology, const QString& text, bool qui
 }
 
 BarcodeSymbol BarcodeSymbol::encode(int symbology, const QString& text, bool quietZones) {
+    return encodeNamed(symbology, text, quietZones, QString());
+}
+
+BarcodeSymbol BarcodeSymbol::encodeNamed(int symbology, const QString& text, bool quietZones,
+                                         const QString& named) {
     const ZintSymbolPtr symbol(ZBarcode_Create());
     if (!symbol)
         throw Failure(QStringLiteral("The barcode library is out of memory."));
@@ -123,8 +128,9 @@ BarcodeSymbol BarcodeSymbol::encode(int symbology, const QString& text, bool qui
         QString reason = QString::fromUtf8(symbol->errtxt);
         reason.remove(QRegularExpression(QStringLiteral("^(Error|Warning) \\d+: ")));
         const QString description =
-            QStringLiteral("The barcode text \"%1\" cannot be printed as %2: %3.")
-                .arg(text, symbologyName(symbology), reason);
+            QStringLiteral("The barcode text %1 cannot be printed as %2: %3.")
+                .arg(named.isEmpty() ? QStringLiteral("\"%1\"").arg(text) : named,
+                     symbologyName(symbology), reason);
         // zint's verdict on the text is the same on every try, so it belongs to that text;
         // a rejected option or a missing drawing is this station's own fault.
         const bool stationFault = status == ZINT_ERROR_INVALID_OPTION ||

@@ -29,9 +29,10 @@ public:
     // it rejects the symbology's options or runs out of memory.
     static BarcodeSymbol encode(int symbology, const QString& text, bool quietZones);
     // The same, for a text that is the template's own rather than a request's: zint blames the
-    // text it is given, and when that text is the template's, so is the fault (Failure).
+    // text it is given, and when that text is the template's, so is the fault (Failure). named is
+    // how the fault names the text (LabelContent::named); empty: the text in quotes.
     static BarcodeSymbol encode(int symbology, const QString& text, bool quietZones,
-                                bool textFromRequest);
+                                bool textFromRequest, const QString& named = QString());
 
     // Size of the whole symbol, quiet zones included, in modules.
     QSizeF size() const { return m_size; }
@@ -45,14 +46,18 @@ public:
     // The widest module of whole device dots with which the symbol fits a box of widthDots, with
     // barsHeightDots left for the bars under a human-readable line of textHeightDots; never
     // thinner than one dot of the printer (printerDpi), which is all a scanner can rely on. Throws
-    // when no such module fits, naming the barcode (value), its box (in mm) and what it needs:
+    // when no such module fits, naming the barcode (named: its text in quotes, or its field, as
+    // LabelContent::named gives it), its box (in mm) and what it needs:
     // RequestDataFailure when the value is the request's and some bars fit under the line, else
     // Failure (the template's box is wrong).
     int fitModule(int widthDots, int barsHeightDots, int textHeightDots, double dotsPerMmX,
-                  double dotsPerMmY, int printerDpi, const QString& value, const QSizeF& boxMm,
+                  double dotsPerMmY, int printerDpi, const QString& named, const QSizeF& boxMm,
                   bool fromRequest) const;
 
 private:
+    static BarcodeSymbol encodeNamed(int symbology, const QString& text, bool quietZones,
+                                     const QString& named);
+
     QSizeF m_size;
     std::vector<QRectF> m_bars;
     QString m_humanReadable;

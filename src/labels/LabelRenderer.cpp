@@ -71,9 +71,10 @@ void drawText(QPainter& painter, const LabelText& item, const QString& value, co
 }
 
 void drawBarcode(QPainter& painter, const LabelBarcode& item, const QString& value,
-                 bool fromRequest, const Dots& dots, int printerDpi) {
+                 const LabelTemplate& label, bool fromRequest, const Dots& dots) {
+    const QString named = item.content.named(value, label.fields);
     const BarcodeSymbol symbol =
-        BarcodeSymbol::encode(item.symbology, value, item.quietZones, fromRequest);
+        BarcodeSymbol::encode(item.symbology, value, item.quietZones, fromRequest, named);
     const QSizeF modules = symbol.size();
 
     // The box on whole dots, inside the template's box.
@@ -89,8 +90,8 @@ void drawBarcode(QPainter& painter, const LabelBarcode& item, const QString& val
         withText ? static_cast<int>(std::ceil(QFontMetricsF(font, painter.device()).height())) : 0;
     const int barsHeight = height - textHeight;
 
-    const int module = symbol.fitModule(width, barsHeight, textHeight, dots.x, dots.y, printerDpi,
-                                        value, item.box.size(), fromRequest);
+    const int module = symbol.fitModule(width, barsHeight, textHeight, dots.x, dots.y, label.dpi,
+                                        named, item.box.size(), fromRequest);
     const int symbolWidth = module * static_cast<int>(std::lround(modules.width()));
     int x0 = left;
     if (item.align == LabelAlign::Center)
@@ -152,8 +153,8 @@ void LabelRenderer::render(QPainter& painter, const LabelTemplate& label, const 
         if (const auto* text = std::get_if<LabelText>(&item))
             drawText(painter, *text, text->content.resolve(values, title), dots);
         else if (const auto* barcode = std::get_if<LabelBarcode>(&item))
-            drawBarcode(painter, *barcode, barcode->content.resolve(values, title),
-                        barcode->content.fromRequest(values), dots, label.dpi);
+            drawBarcode(painter, *barcode, barcode->content.resolve(values, title), label,
+                        barcode->content.fromRequest(values), dots);
         else if (const auto* line = std::get_if<LabelLine>(&item))
             drawLine(painter, *line, dots);
         painter.setPen(Qt::black);

@@ -434,6 +434,12 @@ QString LabelContent::resolve(const QStringList& values, const QString& title) c
     return QString();
 }
 
+QString LabelContent::named(const QString& text, const QStringList& fieldNames) const {
+    if (source == Source::Field && field > 0)
+        return QStringLiteral("of the field %1").arg(fieldNames.value(field));
+    return QStringLiteral("\"%1\"").arg(text);
+}
+
 LabelTemplate LabelTemplate::load(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -36,6 +36,10 @@ struct LabelContent {
     bool fromRequest(const QStringList& values) const {
         return source == Source::Field && field < values.size();
     }
+    // How a fault names the text: in quotes when it is the template's own or the label's barcode
+    // (the first value), else by its field alone ("of the field PatientName"). The other values
+    // are the patient's, and a fault's words reach the status line and the station log.
+    QString named(const QString& text, const QStringList& fieldNames) const;
 };
 
 struct LabelText {

@@ -124,8 +124,20 @@ QString withMessage(const QString& what, const QString& message) {
     return what + QStringLiteral(" (") + message + QLatin1Char(')');
 }
 
-void cancel(http_t* http, const QString& queue, int job) {
-    cupsCancelJob2(http, queue.toUtf8().constData(), job, 0);
+// Cancels a job the station gives up on, so that it never prints later unaccounted (a stopped
+// queue enabled again, a printer that gets its labels back). Asked again on a connection of its
+// own when the job's fails: the spooler may have closed it. The words say what became of the
+// job: "was cancelled", or why it could not be.
+QString cancel(http_t* http, const QString& queue, int job) {
+    const QByteArray name = queue.toUtf8();
+    if (cupsCancelJob2(http, name.constData(), job, 0) <= IPP_STATUS_OK_EVENTS_COMPLETE)
+        return QStringLiteral("was cancelled");
+    const Http fresh(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                  5000, nullptr));
+    if (fresh &&
+        cupsCancelJob2(fresh.get(), name.constData(), job, 0) <= IPP_STATUS_OK_EVENTS_COMPLETE)
+        return QStringLiteral("was cancelled");
+    return QStringLiteral("could not be cancelled (%1) and may still print").arg(lastError());
 }
 
 void checkQueue(http_t* http, const QString& queue) {
@@ -189,8 +201,8 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
     sent = cupsFinishDocument(http, name.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE && sent;
     if (!sent) {
         const QString reason = lastError();
-        cancel(http, queue, job);
-        fail(queue, QStringLiteral("did not take the label: %1").arg(reason));
+        fail(queue, QStringLiteral("did not take the label: %1; its job %2 %3")
+                        .arg(reason, QString::number(job), cancel(http, queue, job)));
     }
 
     // Asked often at first: a label is most often through the spooler well within a second.
@@ -202,10 +214,9 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
                 {"job-state", "job-state-reasons", "job-printer-state-message"});
         if (!response || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
             const QString reason = lastError();
-            cancel(http, queue, job);
-            fail(queue, QStringLiteral("cannot tell what became of the label's job %1: %2")
-                            .arg(job)
-                            .arg(reason));
+            fail(queue, QStringLiteral("cannot tell what became of the label's job %1: %2; the "
+                                       "job %3")
+                            .arg(QString::number(job), reason, cancel(http, queue, job)));
         }
         const int state = integer(response.get(), "job-state", IPP_JSTATE_PENDING);
         const QStringList reasons = keywords(response.get(), "job-state-reasons");
@@ -226,25 +237,23 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
             try {
                 checkQueue(http, queue);
             } catch (const Failure& failure) {
-                cancel(http, queue, job);
-                throw Failure(QStringLiteral("%1 The label's job %2 was cancelled.")
-                                  .arg(failure.description())
-                                  .arg(job));
+                throw Failure(QStringLiteral("%1 The label's job %2 %3.")
+                                  .arg(failure.description(), QString::number(job),
+                                       cancel(http, queue, job)));
             }
         }
         if (state == IPP_JSTATE_STOPPED || reasons.contains(QLatin1String("printer-stopped"))) {
-            cancel(http, queue, job);
             fail(queue, withMessage(QStringLiteral("stopped before the label's job %1 was "
-                                                   "printed; the job was cancelled")
-                                        .arg(job),
+                                                   "printed; the job %2")
+                                        .arg(job)
+                                        .arg(cancel(http, queue, job)),
                                     message));
         }
         if (deadline.hasExpired()) {
-            cancel(http, queue, job);
             fail(queue, QStringLiteral("did not print the label's job %1 within %2 seconds; the "
-                                       "job was cancelled")
-                            .arg(job)
-                            .arg(timeoutSeconds));
+                                       "job %3")
+                            .arg(QString::number(job), QString::number(timeoutSeconds),
+                                 cancel(http, queue, job)));
         }
         QThread::msleep(
             static_cast<unsigned long>(std::min<qint64>(pause, deadline.remainingTime())));

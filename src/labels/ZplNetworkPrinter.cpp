@@ -91,9 +91,54 @@ QString ZplNetworkPrinter::name() const {
 }
 
 void ZplNetworkPrinter::fail(const QString& what) {
+    QString message = QStringLiteral("The label printer at %1 %2.").arg(name(), what);
+    if (m_sent) {
+        m_sent = false;
+        message += cancelHeld() ? QStringLiteral(" What it still held was cancelled.")
+                                : QStringLiteral(" It could not be told to cancel what it still "
+                                                 "holds: the label may come out later.");
+    }
     if (m_socket)
         m_socket->abort();
-    throw Failure(QStringLiteral("The label printer at %1 %2.").arg(name(), what));
+    throw Failure(message);
+}
+
+// Sends ~JA on the job's connection while it stands with nothing left to send (a ~JA behind the
+// rest of a label the printer does not take would wait with it), else on a new one. With the
+// status on, a ~HS follows, and its answer (after any still owed) shows the printer has acted on
+// the ~JA; only then is the connection closed, as closing with answers unread could reset it
+// before the printer read the ~JA. A silent printer gets a plain close after the wait, which
+// delivers what was sent.
+bool ZplNetworkPrinter::cancelHeld() {
+    if (m_socket->state() != QAbstractSocket::ConnectedState || m_socket->bytesToWrite() > 0) {
+        m_socket->abort();
+        m_answersOwed = 0;
+        m_socket->connectToHost(m_host, m_port);
+        if (!m_socket->waitForConnected(connectMs))
+            return false;
+    }
+    const QByteArray cancelAll =
+        m_askStatus ? QByteArrayLiteral("~JA~HS") : QByteArrayLiteral("~JA");
+    if (m_socket->write(cancelAll) != cancelAll.size())
+        return false;
+    const QDeadlineTimer deadline(connectMs);
+    while (m_socket->bytesToWrite() > 0) {
+        if (!m_socket->waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
+            return false;
+    }
+    if (m_askStatus) {
+        // Each answer is three lines, each ending in ETX.
+        const qsizetype ends = 3 * (m_answersOwed + 1);
+        QByteArray answers = m_socket->readAll();
+        while (answers.count(etx) < ends && !deadline.hasExpired() &&
+               m_socket->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
+            answers += m_socket->readAll();
+    }
+    m_socket->readAll();
+    m_socket->disconnectFromHost();
+    if (m_socket->state() != QAbstractSocket::UnconnectedState)
+        m_socket->waitForDisconnected(connectMs);
+    return true;
 }
 
 void ZplNetworkPrinter::socketFailed(const QString& doing) {
@@ -106,6 +151,8 @@ void ZplNetworkPrinter::connect() {
     if (!m_socket)
         m_socket = new QTcpSocket;
     m_socket->abort();
+    m_sent = false;
+    m_answersOwed = 0;
     m_socket->connectToHost(m_host, m_port);
     if (!m_socket->waitForConnected(connectMs)) {
         if (m_socket->error() == QAbstractSocket::SocketTimeoutError)
@@ -119,6 +166,7 @@ void ZplNetworkPrinter::connect() {
 ZplHostStatus ZplNetworkPrinter::askStatus(int waitMs) {
     if (m_socket->write("~HS") != 3)
         socketFailed(QStringLiteral("when asked for its status"));
+    ++m_answersOwed;
     const QDeadlineTimer deadline(waitMs);
     QByteArray answer;
     for (;;) {
@@ -126,8 +174,10 @@ ZplHostStatus ZplNetworkPrinter::askStatus(int waitMs) {
             m_socket->waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime())));
         answer += m_socket->readAll();
         try {
-            if (const std::optional<ZplHostStatus> status = ZplHostStatus::parse(answer))
+            if (const std::optional<ZplHostStatus> status = ZplHostStatus::parse(answer)) {
+                --m_answersOwed;
                 return *status;
+            }
         } catch (const Failure& failure) {
             fail(QStringLiteral("gave a wrong answer: %1").arg(failure.description()));
         }
@@ -159,6 +209,7 @@ void ZplNetworkPrinter::print(const QByteArray& zpl) {
         if (!fault.isEmpty())
             fail(fault);
     }
+    m_sent = true;
     if (m_socket->write(zpl) != zpl.size())
         socketFailed(QStringLiteral("while taking the label"));
     const QDeadlineTimer written(writeMs);

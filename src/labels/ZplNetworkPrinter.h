@@ -34,6 +34,11 @@ struct ZplHostStatus {
 // connection: the printer's status is asked before the label is sent, and the label counts only
 // once the printer has reported holding it and then nothing left to print. With the status off the
 // label is sent blind. Every wait is bounded; the connection is closed on every path.
+//
+// A label the station gives up on once it was sent (a fault, a time-out, a lost connection) is
+// cancelled at the printer (~JA, cancel all) before the failure is thrown: a printer held back by
+// a fault would otherwise print it once mended, maybe hours later and with the label printed
+// again meanwhile. A label the printer has begun to print still comes out.
 class ZplNetworkPrinter {
 public:
     ZplNetworkPrinter(QString host, quint16 port, bool askStatus, int confirmSeconds);
@@ -44,7 +49,7 @@ public:
     // Throws Failure naming the printer when it cannot be reached or reports a fault.
     void checkReady();
     // Sends one job and returns once the printer reports it printed. Throws Failure naming the
-    // printer and what went wrong; the label then may or may not have come out.
+    // printer and what went wrong, and whether what it still held could be cancelled.
     void print(const QByteArray& zpl);
 
     // "10.1.2.3", with ":port" when it is not 9100.
@@ -59,10 +64,13 @@ private:
     ZplHostStatus askStatus(int waitMs);
     [[noreturn]] void fail(const QString& what);
     [[noreturn]] void socketFailed(const QString& doing);
+    bool cancelHeld();
 
     QString m_host;
     quint16 m_port;
     bool m_askStatus;
     int m_confirmMs;
     QTcpSocket* m_socket = nullptr;
+    bool m_sent = false;   // bytes of the label went out on this job's connection
+    int m_answersOwed = 0; // status requests sent on the connection and not answered yet
 };

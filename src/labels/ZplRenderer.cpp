@@ -57,6 +57,16 @@ int fontDots(double points, int dpi) {
     return std::max(smallestFont, int(std::lround(points * dpi / pointsPerInch)));
 }
 
+// "character 3 (U+00E9)": a fault names the character by its place and code, never the text
+// around it, which may be a patient's.
+QString character(const QString& text, qsizetype at) {
+    const qsizetype place = QStringView(text).left(at).toUcs4().size() + 1;
+    const char32_t code = QStringView(text).mid(at, 2).toUcs4().value(0);
+    return QStringLiteral("character %1 (U+%2)")
+        .arg(place)
+        .arg(QString::number(uint(code), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+}
+
 // Characters the resident font 0 prints under UTF-8 (^CI28): Latin-1.
 bool residentFontHas(QChar c) {
     return c.unicode() <= 0xff;
@@ -106,18 +116,14 @@ private:
         QString result = printable(text);
         if (!m_label.printerFont.isEmpty())
             return result;
-        for (QChar c : result) {
-            if (residentFontHas(c))
+        for (qsizetype i = 0; i < result.size(); ++i) {
+            if (residentFontHas(result.at(i)))
                 continue;
-            const QString where =
-                content.source == LabelContent::Source::Field
-                    ? QStringLiteral("of the field %1 ").arg(m_label.fields.value(content.field))
-                    : QString();
             const QString description =
-                QStringLiteral("The text \"%1\" %2cannot be printed on the ZPL label printer: its "
-                               "font has no \"%3\". The template's \"printerFont\" can name a font "
-                               "stored on the printer that has it.")
-                    .arg(text, where, QString(c));
+                QStringLiteral("The text %1 cannot be printed on the ZPL label printer: its %2 "
+                               "is not in the printer's font. The template's \"printerFont\" can "
+                               "name a font stored on the printer that has it.")
+                    .arg(content.named(text, m_label.fields), character(result, i));
             if (content.fromRequest(m_values))
                 throw RequestDataFailure(description);
             throw Failure(description);
@@ -178,19 +184,20 @@ private:
     void writeBarcode(const LabelBarcode& item) {
         const QString value = item.content.resolve(m_values, m_title);
         const bool fromRequest = item.content.fromRequest(m_values);
+        const QString named = item.content.named(value, m_label.fields);
         const BarcodeSymbol symbol =
-            BarcodeSymbol::encode(item.symbology, value, item.quietZones, fromRequest);
+            BarcodeSymbol::encode(item.symbology, value, item.quietZones, fromRequest, named);
         const bool native = item.symbology == BARCODE_CODE128;
         if (native) {
             // The printer encodes Code 128 itself, from printable ASCII.
-            for (QChar c : value) {
-                if (c.unicode() >= 0x20 && c.unicode() <= 0x7e)
+            for (qsizetype i = 0; i < value.size(); ++i) {
+                if (value.at(i).unicode() >= 0x20 && value.at(i).unicode() <= 0x7e)
                     continue;
                 const QString description =
-                    QStringLiteral("The barcode text \"%1\" cannot be printed as CODE128 on a ZPL "
-                                   "label printer: it holds \"%2\", and only printable ASCII "
-                                   "characters can be.")
-                        .arg(value, QString(c));
+                    QStringLiteral("The barcode text %1 cannot be printed as CODE128 on a ZPL "
+                                   "label printer: its %2 is not printable ASCII, and only "
+                                   "printable ASCII characters can be.")
+                        .arg(named, character(value, i));
                 if (fromRequest)
                     throw RequestDataFailure(description);
                 throw Failure(description);
@@ -205,7 +212,7 @@ private:
 
         const int module =
             symbol.fitModule(box.width, barsHeight, textHeight, m_dots.perMm, m_dots.perMm,
-                             m_label.dpi, value, item.box.size(), fromRequest);
+                             m_label.dpi, named, item.box.size(), fromRequest);
         const int symbolWidth = module * int(std::lround(modules.width()));
         int x0 = box.left;
         if (item.align == LabelAlign::Center)

@@ -27,6 +27,8 @@ class SimulatedPrinterWorker : public QObject {
 public:
     mutable QMutex mutex;
     unsigned faults = 0;
+    unsigned faultsWithNextLabel = 0;
+    bool silentWithNextLabel = false;
     int printMs = 0;
     int readMs = 0;
     bool silent = false;
@@ -115,12 +117,15 @@ private:
         c.pending += socket->readAll();
         QMutexLocker lock(&mutex);
         for (;;) {
-            const qsizetype status = c.pending.indexOf("~HS");
-            // A "~" or "~H" at the end may be the start of a status request still on its way.
+            // Tilde commands act at once, ahead of the formats: ~HS (host status), ~JA (cancel).
+            const qsizetype hs = c.pending.indexOf("~HS");
+            const qsizetype ja = c.pending.indexOf("~JA");
+            const qsizetype status = hs < 0 ? ja : (ja < 0 ? hs : std::min(hs, ja));
+            // A "~", "~H" or "~J" at the end may be the start of one still on its way.
             qsizetype take = status >= 0 ? status : c.pending.size();
             if (status < 0 && c.pending.endsWith("~"))
                 take -= 1;
-            else if (status < 0 && c.pending.endsWith("~H"))
+            else if (status < 0 && (c.pending.endsWith("~H") || c.pending.endsWith("~J")))
                 take -= 2;
             if (take > 0) {
                 if (dropAfter >= 0 && c.job.size() + take > dropAfter) {
@@ -139,8 +144,17 @@ private:
             }
             if (status < 0)
                 break;
+            const bool cancel = c.pending.startsWith("~JA");
             c.pending.remove(0, 3);
             advance();
+            if (cancel) {
+                // The label being printed finishes; the rest, a partial format too, is dropped.
+                const bool printing = printingSince != 0;
+                waiting.resize(printing ? 1 : 0);
+                shown = printing ? 1 : 0;
+                c.scanned = c.job.size();
+                continue;
+            }
             if (!silent) {
                 ++statusAnswers;
                 const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -166,8 +180,13 @@ private:
                 return;
             const QByteArray format = c.job.mid(start, end + 3 - start);
             c.scanned = end + 3;
-            if (isLabel(format))
-                waiting.emplace_back(format, QDateTime::currentMSecsSinceEpoch() + readMs);
+            if (!isLabel(format))
+                continue;
+            waiting.emplace_back(format, QDateTime::currentMSecsSinceEpoch() + readMs);
+            faults |= faultsWithNextLabel;
+            silent = silent || silentWithNextLabel;
+            faultsWithNextLabel = 0;
+            silentWithNextLabel = false;
         }
     }
 
@@ -213,6 +232,12 @@ QString SimulatedLabelPrinter::address() const {
 void SimulatedLabelPrinter::setFaults(unsigned faults) {
     QMutexLocker lock(&m_worker->mutex);
     m_worker->faults = faults;
+}
+
+void SimulatedLabelPrinter::setFaultsWithNextLabel(unsigned faults, bool silent) {
+    QMutexLocker lock(&m_worker->mutex);
+    m_worker->faultsWithNextLabel = faults;
+    m_worker->silentWithNextLabel = silent;
 }
 
 void SimulatedLabelPrinter::setPrintMs(int ms, int readMs) {

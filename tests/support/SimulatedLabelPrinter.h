@@ -12,7 +12,9 @@ class SimulatedPrinterWorker;
 // It runs in a thread of its own (the station waits on its socket without an event loop), keeps
 // every job it receives, answers ~HS as a printer does (faults, formats waiting, labels left),
 // prints each label in a set time, and can be put out of paper, paused, head open ..., made
-// silent to status requests, or made to drop a connection part way through a job.
+// silent to status requests, or made to drop a connection part way through a job. Labels wait
+// while a fault stops it and print once it is mended, unless ~JA (cancel all) dropped them
+// first; a label being printed when ~JA comes still comes out, as on a real printer.
 class SimulatedLabelPrinter {
 public:
     enum Fault : unsigned {
@@ -35,6 +37,8 @@ public:
     QString address() const; // "zpl:tcp://127.0.0.1:<port>"
 
     void setFaults(unsigned faults);
+    // The next label that comes brings these faults (the roll ends with it), or silence.
+    void setFaultsWithNextLabel(unsigned faults, bool silent = false);
     // Each label is read readMs after it came (status answered as if not come), printed in ms.
     void setPrintMs(int ms, int readMs = 0);
     // Status requests are never answered.
@@ -45,7 +49,7 @@ public:
     // job-<n>.zpl (whole files only) once the connection ends.
     void setJobFolder(const QString& folder);
 
-    // What each connection sent, status requests taken out, once it ended.
+    // What each connection sent, status requests and cancels taken out, once it ended.
     QList<QByteArray> jobs() const;
     // The formats printed (^XA ... ^XZ holding a field or a graphic), in the order printed.
     QList<QByteArray> labels() const;

@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace TestData;
@@ -440,6 +443,54 @@ void PrintRoadTest::theStationLogTellsWhatTheRoadDid() {
           " quillon.print warning: request 200 not finished: The labels of B3€0 cannot be "
           "printed"})
         QVERIFY2(log.contains(QString::fromUtf8(expected)), expected);
+
+    // A demo patient's values meet every label fault of the PDF and the ZPL road (a barcode bound
+    // to a value it cannot encode or that does not fit, a text the printer's font lacks): the
+    // faults name the field, and no name or other patient value reaches the log.
+    m_world->lab().fillDemo(QDateTime::currentDateTime());
+    QStringList demo; // request number, last name, first name
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("d"));
+        db.setDatabaseName(m_world->labPath());
+        QSqlQuery q(
+            QStringLiteral("SELECT m.RefNum, p.LastName, p.FirstName FROM tbLabMaster m "
+                           "JOIN tbLabPatient p ON p.HospNum = m.HospNum WHERE p.HospNum "
+                           "NOT LIKE 'HN-%' AND m.Barcode <> '' ORDER BY m.Transdate DESC LIMIT 1"),
+            db.open() ? db : QSqlDatabase());
+        QVERIFY(q.next());
+        demo = QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("d"));
+    m_road->sql(QStringLiteral("UPDATE tbLabPatient SET LastName = LastName || 'é', "
+                               "RoomID = RoomID || 'Ž'"));
+    QFile rpt(m_world->path() + QStringLiteral("/LabBarcodeLabel.rpt"));
+    QVERIFY(rpt.open(QIODevice::ReadOnly));
+    const QString pdf = QString::fromUtf8(rpt.readAll());
+    const QString zpl = QString(pdf).replace(QRegularExpression(QStringLiteral("pdf:[^\"]*")),
+                                             QStringLiteral("zpl:file:") + m_world->path());
+    rpt.close();
+    const QString item = QStringLiteral("\"field\": \"%1\", \"symbology\": \"CODE128\", \"x\": "
+                                        "1.5, \"y\": 7.3, \"width\": %2");
+    const std::vector<std::tuple<QString, const char*, int, QString>> faults{
+        {pdf, "RoomID", 47, "The barcode text of the field RoomID cannot be printed as CODE128"},
+        {pdf, "HospNum", 3, "The barcode of the field HospNum does not fit its 3.0 x 11.7 mm"},
+        {zpl, "Barcode", 47, "The text of the field RoomID cannot be printed on the ZPL label"},
+        {zpl, "PatientName", 47, "The barcode text of the field PatientName cannot be printed as"},
+        {zpl, "RoomID", 47, "The barcode text of the field RoomID cannot be printed as CODE128:"},
+        {zpl, "HospNum", 3, "The barcode of the field HospNum does not fit its 3.0 x 11.7 mm"}};
+    for (const auto& [label, field, width, fault] : faults) {
+        QVERIFY(rpt.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        rpt.write(QString(label)
+                      .replace(item.arg(QStringLiteral("Barcode")).arg(47),
+                               item.arg(QLatin1String(field)).arg(width))
+                      .toUtf8());
+        rpt.close();
+        const qsizetype before = read(path).size();
+        QCOMPARE(m_road->printRequest(demo[0], m_day).end, End::RequestFault);
+        QVERIFY2(read(path).mid(before).contains(fault), qPrintable(fault));
+    }
+    for (const QString& value : {demo[1], demo[2], QStringLiteral("Ž")})
+        QVERIFY2(!read(path).contains(value), qPrintable(value));
 
     // Size-bounded: the file turns over, two old ones stay.
     StationLog::uninstall();

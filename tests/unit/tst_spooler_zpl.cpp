@@ -113,7 +113,7 @@ private Q_SLOTS:
     }
 
     // A queue stopped while its job waits for the printer fails the label at once, not at the
-    // time-out, and cancels the job.
+    // time-out, and cancels the job: it never prints once the queue runs again.
     void queueStoppedWhileTheJobWaits() {
         {
             SimulatedLabelPrinter gone; // its port, closed again: the job waits for the device
@@ -132,6 +132,9 @@ private Q_SLOTS:
         QCOMPARE(openJobs(QStringLiteral("LabelRaw")), QString());
         labeltest::run(QStringLiteral("cupsenable"), {QStringLiteral("LabelRaw")});
         cups({QStringLiteral("zpl"), QString::number(m_printer->port())});
+        // Enabled again and pointed at a printer, the queue prints nothing it was given.
+        QTest::qWait(2000);
+        QVERIFY(m_printer->jobs().isEmpty());
     }
 
     // A job that has not ended within the template's time-out fails the label and is cancelled,

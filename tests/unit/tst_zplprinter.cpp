@@ -150,12 +150,22 @@ void ZplPrinterTest::faultsStopThePrint_data() {
                                                 << "lost the connection" << 0;
     QTest::newRow("never answers status") << "silent"
                                           << "did not report its status within 3 seconds" << 0;
-    // Still printing when the time is up: that label comes out later, and again on the retry.
+    // Still printing when the time is up: that label comes out, and again on the retry.
     QTest::newRow("slower than the time-out")
         << "slow"
         << "did not report the label printed within 1 second" << 1;
     QTest::newRow("nothing listens") << "gone"
                                      << "cannot be reached: Connection refused" << 0;
+    // The label was sent when the fault came: cancelled, it never comes out once mended.
+    const auto cancelled = [](const char* what) -> QString {
+        return QLatin1String(what) + QStringLiteral(". What it still held was cancelled.");
+    };
+    QTest::newRow("paper runs out with the label")
+        << "paper with" << cancelled("is out of paper, and did not print the label") << 0;
+    QTest::newRow("head opened with the label")
+        << "head with" << cancelled("has its print head open, and did not print the label") << 0;
+    QTest::newRow("falls silent with the label")
+        << "silent with" << cancelled("did not report its status within 1 second") << 0;
 }
 
 void ZplPrinterTest::faultsStopThePrint() {
@@ -170,7 +180,10 @@ void ZplPrinterTest::faultsStopThePrint() {
         {QStringLiteral("hot"), Sim::OverTemperature}, {QStringLiteral("buffer"), Sim::BufferFull}};
     writeTemplate(QStringLiteral("\"timeout\": 1,"));
     const auto breakIt = [&] {
-        if (flags.count(fault))
+        if (const QString what = fault.section(QLatin1Char(' '), 0, 0); what != fault)
+            printer.setFaultsWithNextLabel(flags.count(what) ? flags.at(what) : 0u,
+                                           what == QLatin1String("silent"));
+        else if (flags.count(fault))
             printer.setFaults(flags.at(fault));
         else if (fault == QLatin1String("drop"))
             printer.setDropAfter(100);
