@@ -224,7 +224,6 @@ void PrintCommandTest::secondPrintLookupOrResetInsideTheJobIsDropped() {
     QCOMPARE(pdfs(), 3);
     QCOMPARE(m_world->lab().masterRecords().size(), 3);
     QVERIFY(m_fixture->messages.shown.isEmpty());
-    // Each is told on the status line, not dropped without a word.
     QCOMPARE(station().notices().recent().filter(QStringLiteral(" was not ")).size(), 3);
 }
 

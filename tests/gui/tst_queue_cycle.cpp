@@ -275,11 +275,10 @@ void QueueCycleTest::aRequestLoadedByHandSurvivesRuns() {
     QCOMPARE(scannedBarcodes(m_world->labelFolder()).count(QStringLiteral("B400")), 1);
     QVERIFY(station().notices().recent().last().contains(QStringLiteral("not printed again")));
     QCOMPARE(c().lstExams->entryCount(), 0);
-    // So too when the request was looked up by its label's barcode.
     m_world->lab().addRequest(
         request(QStringLiteral("T500C"), 1, {item(QStringLiteral("ESR"), "B500")}));
     refresh();
-    c().txtNumber->setText(QStringLiteral("B500"));
+    c().txtNumber->setText(QStringLiteral("B500")); // by its label's barcode
     station().lookupInput().onNumberEnter();
     QTimer::singleShot(0, this, [&] { c().cmdGenerate->click(); });
     station().onAutoPrintTick();
