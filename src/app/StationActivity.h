@@ -9,8 +9,8 @@
 // What the station is doing right now. The station runs on one thread, but its lookup, refresh,
 // print job and automatic cycle let pending window events run while they work; every event
 // handler asks here first whether its work may start now, so nothing interleaves with a running
-// job that would corrupt it. Work that may not start is dropped (the user or the next tick
-// tries again), except a Refresh press, which the caller defers.
+// job that would corrupt it. A person's input that may not start is refused with a note on the
+// status line, a tick is dropped (the next one tries again), and a Refresh press is deferred.
 class StationActivity {
 public:
     enum class Kind : std::size_t { Lookup, Print, Refresh, Cycle, Count_ };
@@ -39,6 +39,10 @@ public:
     // Reset must not start.
     bool isJobRunning() const {
         return isRunning(Kind::Lookup) || isRunning(Kind::Print) || isRunning(Kind::Cycle);
+    }
+    // A lookup or print job a person started. Print jobs inside an automatic run are the run's.
+    bool isHandJobRunning() const {
+        return isRunning(Kind::Lookup) || (isRunning(Kind::Print) && !isRunning(Kind::Cycle));
     }
     bool isAnythingRunning() const { return isJobRunning() || isRunning(Kind::Refresh); }
 

@@ -6,6 +6,8 @@
 #include "app/TextRules.h"
 #include "lookup/LookupKind.h"
 
+#include <utility>
+
 namespace {
 
 // Row counters are 16-bit.
@@ -32,6 +34,9 @@ FoundRequest findRequest(LabDatabase& lab, const QString& number, StationActivit
 
     CurrentRequest& r = found.request;
     r.LookedUpNumber = number;
+    // A lab's procedure may name the request of its rows; the reference one does not.
+    if (rows.hasColumn(QStringLiteral("RefNum")))
+        r.RefNum = rows.value(0, QStringLiteral("RefNum"));
     r.HospNum = rows.value(0, QStringLiteral("HospNum"));
     r.PatientName = rows.value(0, QStringLiteral("PatientName"));
     r.TransDate = rows.value(0, QStringLiteral("TransDate"));
@@ -52,4 +57,17 @@ FoundRequest findRequest(LabDatabase& lab, const QString& number, StationActivit
     }
     found.outcome = LookupOutcome::Loaded;
     return found;
+}
+
+void learnRefNum(LabDatabase& lab, CurrentRequest& request) {
+    if (!request.RefNum.isEmpty())
+        return;
+    for (const QString& barcode : std::as_const(request.Barcodes)) {
+        if (isBlank(barcode))
+            continue;
+        const RowSet rows = lab.getBarcodeRows(barcode);
+        if (!rows.isEmpty())
+            request.RefNum = rows.value(0, QStringLiteral("RefNum"));
+        return;
+    }
 }

@@ -28,3 +28,8 @@ struct FoundRequest {
 // pending window events run once per label row; stops with Failed when the station is closing.
 // Throws Failure when the database fails.
 FoundRequest findRequest(LabDatabase& lab, const QString& number, StationActivity& activity);
+
+// Learns how the database spells the request's number when the lookup's rows did not say it: the
+// rows of its first label's barcode name their request. One statement; none when RefNum is known
+// or no label has a barcode. Throws Failure when the database fails.
+void learnRefNum(LabDatabase& lab, CurrentRequest& request);

@@ -36,6 +36,9 @@ bool LookupInput::eventFilter(QObject* watched, QEvent* event) {
     const QString typed = key->text();
     if (typed.isEmpty() || !typed.at(0).isPrint())
         return false;
+    // A scan that begins while a run shows its request goes into an empty box.
+    if (!m_activity.isHandJobRunning())
+        Q_EMIT takesWindow();
     const QString upper = typed.toUpper();
     if (upper == QStringLiteral("'"))
         return true; // the apostrophe never reaches the box
@@ -46,9 +49,22 @@ bool LookupInput::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+bool LookupInput::mayStart(const QString& refused) {
+    // The lookup and the job hold the checklist and the request they work on.
+    if (m_activity.isHandJobRunning()) {
+        Q_EMIT told(refused + QStringLiteral(": a lookup or a print by hand was running. Do it "
+                                             "again once it has ended."));
+        return false;
+    }
+    Q_EMIT takesWindow();
+    return true;
+}
+
 void LookupInput::onNumberEnter() {
-    if (m_activity.isJobRunning())
-        return; // dropped: a lookup or print is running; the user presses Enter again
+    // A run's request shown in the box is given back first: only what the person typed counts.
+    if (!mayStart(
+            QStringLiteral("The number %1 was not looked up").arg(m_controls.txtNumber->text())))
+        return;
     m_lookup.LookupRequest();
 }
 
@@ -56,10 +72,11 @@ void LookupInput::onGridClick() {
     const StationControls& c = m_controls;
     if (c.Grid1->currentGridRow() == 0)
         return;
-    if (m_activity.isJobRunning())
-        return; // dropped, as for Enter
-    c.txtNumber->setText(c.Grid1->cellText(c.Grid1->currentGridRow(), 1));
-    m_lookup.LookupRequest();
+    const QString refNum = c.Grid1->cellText(c.Grid1->currentGridRow(), 1);
+    if (!mayStart(QStringLiteral("Request %1 was not looked up").arg(refNum)))
+        return;
+    c.txtNumber->setText(refNum);
+    m_lookup.LookupRequest(refNum);
     c.txtExams->setPlainText(c.Grid1->cellText(c.Grid1->currentGridRow(), 3));
 }
 
@@ -71,8 +88,8 @@ void LookupInput::onCheckAllClick() {
 }
 
 void LookupInput::onResetClick() {
-    if (m_activity.isJobRunning())
-        return; // a running lookup or print keeps its checklist
+    if (!mayStart(QStringLiteral("Reset was not carried out")))
+        return;
     m_controls.cmdGenerate->setEnabled(false);
     m_lookup.ResetInput(true, false, true, true);
 }

@@ -25,13 +25,13 @@ LookupPanel::LookupPanel(const StationControls& controls, LabDatabase& lab, Mess
     , m_current(current)
     , m_checklist(checklist) {}
 
-LookupOutcome LookupPanel::LookupRequest() {
+LookupOutcome LookupPanel::LookupRequest(const QString& knownRefNum) {
     LookupOutcome outcome = LookupOutcome::Failed;
     QString failure;
     {
         const StationActivity::Scope running(m_activity, StationActivity::Kind::Lookup);
         try {
-            outcome = lookup();
+            outcome = lookup(knownRefNum);
         } catch (const Failure& error) {
             failure = error.description();
         } catch (const std::exception& error) {
@@ -53,7 +53,7 @@ LookupOutcome LookupPanel::LookupRequest() {
     return outcome;
 }
 
-LookupOutcome LookupPanel::lookup() {
+LookupOutcome LookupPanel::lookup(const QString& knownRefNum) {
     const StationControls& c = m_controls;
     m_checklist.clear();
     m_current.clearSingleFields();
@@ -70,6 +70,11 @@ LookupOutcome LookupPanel::lookup() {
     case LookupOutcome::Loaded:
         break;
     }
+    // Filed under the database's spelling, so a number typed in another letter case is the same
+    // request as its row, and the automatic run does not print it again.
+    if (found.request.RefNum.isEmpty())
+        found.request.RefNum = knownRefNum;
+    learnRefNum(m_lab, found.request);
 
     ResetInput(false, true, false, false);
     m_current = std::move(found.request);

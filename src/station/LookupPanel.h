@@ -17,14 +17,16 @@ public:
     LookupPanel(const StationControls& controls, LabDatabase& lab, Messages& messages,
                 StationActivity& activity, CurrentRequest& current, ExamChecklistModel& checklist);
 
-    // Never passes a failure on: it reports it in a warning and returns.
-    LookupOutcome LookupRequest();
+    // Never passes a failure on: it reports it in a warning and returns. knownRefNum: the
+    // database's spelling of the number when the caller has it (a row of the list); otherwise
+    // the lookup asks the database for it.
+    LookupOutcome LookupRequest(const QString& knownRefNum = QString());
     void ResetInput(bool searchEnabled, bool examsEnabled, bool clearNumber, bool focusNumber);
     // A looked-up request waits for Print: its checklist is listed and the exam group is open.
     bool isLoaded() const;
 
 private:
-    LookupOutcome lookup();
+    LookupOutcome lookup(const QString& knownRefNum);
 
     const StationControls& m_controls;
     LabDatabase& m_lab;

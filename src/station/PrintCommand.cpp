@@ -41,20 +41,29 @@ PrintCommand::PrintCommand(const StationControls& controls, PrintRoad& road, Loo
     connect(controls.cmdGenerate, &QPushButton::clicked, this, &PrintCommand::onPrintClick);
 }
 
+int PrintCommand::requestRow() const {
+    // A request looked up by a label's barcode has no row under that barcode: its own number,
+    // as the database spells it, finds the row the run prints.
+    return m_list.rowOf(m_current.requestNumber());
+}
+
 void PrintCommand::onPrintClick() {
-    if (m_activity.isRunning(StationActivity::Kind::Cycle) &&
-        !m_activity.isRunning(StationActivity::Kind::Lookup) && m_lookup.isLoaded()) {
+    if (m_activity.isRunning(StationActivity::Kind::Cycle) && !m_activity.isHandJobRunning() &&
+        m_lookup.isLoaded()) {
         // The run prints other requests in the background: this one prints right after it.
         if (!m_waiting) {
             m_waiting = true;
-            m_loggedWhenPressed = m_list.state(m_list.rowOf(m_current.LookedUpNumber)) ==
-                                  RequestListModel::State::Printed;
+            m_waitingFor = m_current.key();
+            m_loggedWhenPressed = m_list.state(requestRow()) == RequestListModel::State::Printed;
             Q_EMIT waitsForAutomaticRun();
         }
         return;
     }
-    if (m_activity.isJobRunning())
-        return; // dropped: a lookup or print job is running
+    if (m_activity.isJobRunning()) {
+        Q_EMIT told(QStringLiteral("Print was not carried out: a lookup or a print by hand was "
+                                   "running. Press Print again once it has ended."));
+        return;
+    }
     run();
 }
 
@@ -64,9 +73,15 @@ void PrintCommand::runWaiting() {
     m_waiting = false;
     if (m_activity.isJobRunning() || m_activity.stopRequested() || !m_lookup.isLoaded())
         return;
-    const QString number = m_current.LookedUpNumber;
-    if (!m_loggedWhenPressed &&
-        m_list.state(m_list.rowOf(number)) == RequestListModel::State::Printed) {
+    const QString number = m_current.key();
+    if (number != m_waitingFor) {
+        Q_EMIT told(QStringLiteral("Print was not carried out: request %1 was looked up while "
+                                   "Print waited for the automatic run. Press Print again to "
+                                   "print it.")
+                        .arg(number));
+        return;
+    }
+    if (!m_loggedWhenPressed && m_list.state(requestRow()) == RequestListModel::State::Printed) {
         // The run printed the request while the click waited: printing it again would only
         // duplicate its labels.
         m_controls.cmdGenerate->setEnabled(false);
@@ -83,7 +98,7 @@ bool PrintCommand::run() {
     const StationControls& c = m_controls;
     m_timers.EnableTimers(false);
     PrintJobOrder order;
-    order.key = m_current.LookedUpNumber;
+    order.key = m_current.key();
     order.request = &m_current;
     order.entries = &m_checklist;
     order.copiesText = [&c] { return c.txtCopies->text(); };

@@ -26,8 +26,8 @@ public:
 
     // The click's work. True when every ticked label was printed, recorded and logged.
     bool run();
-    // A click on Print: dropped while a lookup or a print job runs; while an automatic run prints
-    // in the background, it waits for the run to end (see waiting()).
+    // A click on Print: refused with a note while a lookup or a print job by hand runs; while an
+    // automatic run prints in the background, it waits for the run to end (see waiting()).
     void onPrintClick();
     // Runs a click that waited for an automatic run. The run's owner calls it when the run ends.
     void runWaiting();
@@ -51,6 +51,10 @@ private:
     StationTimers& m_timers;
     Messages& m_messages;
     StationActivity& m_activity;
+    // The list row of the loaded request, however it was looked up (-1 when it has none).
+    int requestRow() const;
+
     bool m_waiting = false;
+    QString m_waitingFor;             // the key of the request the click waits to print
     bool m_loggedWhenPressed = false; // the waiting click's request was marked printed already
 };

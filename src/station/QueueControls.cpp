@@ -194,7 +194,8 @@ void QueueControls::showRequest(const CurrentRequest& request, ExamChecklistMode
         return;
     const StationControls& c = m_controls;
     m_showing = true;
-    c.fraSearch->setEnabled(false);
+    // The number box stays enabled, only read-only, so a scan that begins now reaches it.
+    c.txtNumber->setReadOnly(true);
     c.fraExams->setEnabled(false);
     c.txtNumber->setText(request.LookedUpNumber);
     c.lblPatientName->setText(request.PatientName);
@@ -205,6 +206,7 @@ void QueueControls::requestDone() {
     if (!m_showing)
         return;
     m_showing = false;
+    m_controls.txtNumber->setReadOnly(false);
     m_controls.lstExams->setChecklistModel(&m_manualChecklist);
     m_lookup.ResetInput(true, false, true, true);
 }

@@ -20,8 +20,9 @@ struct StationControls;
 //
 // An automatic run shows each request in the number box and the checklist only while the window
 // is idle (searching, number box empty); a request loaded by hand, or a number being typed, is
-// left alone and the run prints in the background. Its messages go to the status line, never to
-// a box that waits for a person.
+// left alone and the run prints in the background. A person who scans, types, clicks a row or
+// presses Reset while a run shows its request gets the window back at once (giveWindowBack).
+// Its messages go to the status line, never to a box that waits for a person.
 class QueueControls : public QObject, public CycleDisplay {
     Q_OBJECT
 public:
@@ -48,6 +49,8 @@ public:
 
     void showRequest(const CurrentRequest& request, ExamChecklistModel& entries) override;
     void requestDone() override;
+    // The run stops showing its request (it goes on printing it): the window is a person's again.
+    void giveWindowBack() { requestDone(); }
 
 private:
     void refresh(bool emptyFirst, bool byTimer);

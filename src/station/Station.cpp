@@ -57,6 +57,9 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     m_queue =
         new QueueControls(c, m_core->recent, m_core->cycle, *m_lookup, m_checklist, *m_printCommand,
                           *m_timers, m_heldMessages, *m_notices, m_activity, this);
+    connect(m_lookupInput, &LookupInput::takesWindow, m_queue, &QueueControls::giveWindowBack);
+    connect(m_lookupInput, &LookupInput::told, this,
+            [this](const QString& text) { m_notices->notice(text); });
     ReportViewer::install(m_core->printing);
 
     m_window->installEventFilter(this);

@@ -6,6 +6,7 @@
 #include "station/RequestGrid.h"
 #include "station/Station.h"
 #include "station/StationFrame.h"
+#include "station/StationNotices.h"
 #include "station/StationWindow.h"
 
 #include <QCheckBox>
@@ -73,14 +74,24 @@ void PrintCommandTest::cleanup() {
 
 void PrintCommandTest::printReturnsToSearching_data() {
     QTest::addColumn<bool>("ticked");
-    QTest::newRow("every entry, two copies") << true;
-    QTest::newRow("nothing ticked") << false;
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("every entry, two copies") << true << "T100C";
+    QTest::newRow("nothing ticked") << false << "T100C";
+    // SQL Server finds T100C for it: logged and marked under the database's spelling.
+    QTest::newRow("another letter case, over SQL Server") << true << "t100c";
 }
 
 void PrintCommandTest::printReturnsToSearching() {
     QFETCH(bool, ticked);
+    QFETCH(QString, typed);
+    if (typed != QLatin1String("T100C")) {
+        m_fixture.reset(); // one connection at a time
+        m_fixture = std::make_unique<StationFixture>(*m_world, true);
+        QVERIFY(station().show());
+        station().labelPrinting().setTemplatePath(m_world->writePdfTemplate());
+    }
     c().Grid1->appendTabRow(QStringLiteral("2026-12-07 23:50:00\tT100C"));
-    lookUp(QStringLiteral("T100C"));
+    lookUp(typed);
     c().txtCopies->setText(QStringLiteral("2"));
     if (!ticked)
         c().lstExams->untickAll();
@@ -213,6 +224,7 @@ void PrintCommandTest::secondPrintLookupOrResetInsideTheJobIsDropped() {
     QCOMPARE(pdfs(), 3);
     QCOMPARE(m_world->lab().masterRecords().size(), 3);
     QVERIFY(m_fixture->messages.shown.isEmpty());
+    QCOMPARE(station().notices().recent().filter(QStringLiteral(" was not ")).size(), 3);
 }
 
 QTEST_MAIN(PrintCommandTest)

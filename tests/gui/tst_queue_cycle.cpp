@@ -38,6 +38,8 @@ private Q_SLOTS:
     void everyRequestAfterDowntimeIsListedAndPrinted();
     void runShowsEachRequestInAnIdleWindow();
     void aRequestLoadedByHandSurvivesRuns();
+    void inputDuringARunIsCarriedOut_data();
+    void inputDuringARunIsCarriedOut();
     void tickRestartsTheTimersAsTheBoxSays_data();
     void tickRestartsTheTimersAsTheBoxSays();
     void noRunInsideARunOrALookup();
@@ -275,6 +277,14 @@ void QueueCycleTest::aRequestLoadedByHandSurvivesRuns() {
     QCOMPARE(scannedBarcodes(m_world->labelFolder()).count(QStringLiteral("B400")), 1);
     QVERIFY(station().notices().recent().last().contains(QStringLiteral("not printed again")));
     QCOMPARE(c().lstExams->entryCount(), 0);
+    m_world->lab().addRequest(
+        request(QStringLiteral("T500C"), 1, {item(QStringLiteral("ESR"), "B500")}));
+    refresh();
+    c().txtNumber->setText(QStringLiteral("B500")); // by its label's barcode
+    station().lookupInput().onNumberEnter();
+    QTimer::singleShot(0, this, [&] { c().cmdGenerate->click(); });
+    station().onAutoPrintTick();
+    QCOMPARE(scannedBarcodes(m_world->labelFolder()).count(QStringLiteral("B500")), 1);
 
     // Loaded again, ticks and copies set: a tick and Print Now leave them alone.
     c().txtNumber->setText(QStringLiteral("T100C"));
@@ -288,6 +298,39 @@ void QueueCycleTest::aRequestLoadedByHandSurvivesRuns() {
     QVERIFY(!c().lstExams->isTicked(1));
     QCOMPARE(c().txtCopies->text(), QStringLiteral("2"));
     QVERIFY(c().cmdGenerate->isEnabled());
+}
+
+void QueueCycleTest::inputDuringARunIsCarriedOut_data() {
+    QTest::addColumn<int>("input");
+    QTest::newRow("scan with Enter") << 0;
+    QTest::newRow("grid click") << 1;
+    QTest::newRow("Reset of a request loaded by hand") << 2;
+}
+
+void QueueCycleTest::inputDuringARunIsCarriedOut() {
+    QFETCH(int, input);
+    refresh();
+    c().txtNumber->setText(input == 2 ? QStringLiteral("T100C") : QString());
+    station().lookupInput().onNumberEnter();
+    QTimer watcher; // once the run has printed a label, showing its request in an idle window
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        if (pdfs() == 0 || !watcher.isActive())
+            return;
+        watcher.stop();
+        grid().setCurrentGridRow(2);
+        if (input == 0)
+            QTest::keyClicks(c().txtNumber, QStringLiteral("t200c\r"));
+        else if (input == 1)
+            station().lookupInput().onGridClick();
+        else
+            station().lookupInput().onResetClick();
+    });
+    watcher.start(0);
+    queue().onPrintNowClick();
+    QCOMPARE(pdfs(), 4); // the run went on in the background
+    QCOMPARE(c().txtNumber->text(), input == 2 ? QString() : QStringLiteral("T200C"));
+    QCOMPARE(c().lstExams->entryCount(), input == 2 ? 0 : 2);
+    QCOMPARE(c().lstExams->checklistModel(), &station().checklist());
 }
 
 void QueueCycleTest::tickRestartsTheTimersAsTheBoxSays_data() {

@@ -1,4 +1,5 @@
 #include "StationTestSupport.h"
+#include "TdsTestServer.h"
 
 #include "app/SettingsStore.h"
 #include "labdb/LabDbBuilder.h"
@@ -81,9 +82,10 @@ QString TestWorld::writePdfTemplate() const {
     return target;
 }
 
-StationFixture::StationFixture(TestWorld& world) {
+StationFixture::StationFixture(TestWorld& world, bool overSqlServer)
+    : server(overSqlServer ? std::make_unique<TdsTestServer>(world.labPath()) : nullptr) {
     world.storeEmbeddedSettings();
-    if (!OpenConnection(connection))
+    if (server ? !connection.open(server->settings()) : !OpenConnection(connection))
         qFatal("cannot open the test lab database: %s", qPrintable(connection.failureReason()));
     m_station = std::make_unique<Station>(connection.lab(), messages);
 }

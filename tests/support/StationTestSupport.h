@@ -12,6 +12,7 @@
 
 class LabDbBuilder;
 class Station;
+class TdsTestServer;
 
 // Records every modal message and answers it with OK. onShow runs "inside" the message, where a
 // real user could click elsewhere before answering.
@@ -62,11 +63,12 @@ private:
 // A station over a TestWorld's lab database, with recorded messages.
 class StationFixture {
 public:
-    explicit StationFixture(TestWorld& world);
+    explicit StationFixture(TestWorld& world, bool overSqlServer = false);
     ~StationFixture();
 
     Station& station() { return *m_station; }
     RecordingMessages messages;
+    std::unique_ptr<TdsTestServer> server;
     DbConnection connection;
 
 private:

@@ -82,6 +82,12 @@ MASTER_SQL = ("INSERT INTO tbLabBarcodeMaster (RefNum, IDNum, HospNum, Barcode, 
 DATE_SQL = ("INSERT INTO tbLabBarcodeDate (RequestNum, ItemId, SectionId, ServerTime, StatusFlag, Remarks,"
             " RecordedAt) VALUES (?, ?, ?, ?, ?, ?, " + NOW + ")")
 
+
+def any_case(statement):
+    """SQL Server's usual collation (_CI_) finds "T1C" for "t1c"; SQLite's = compares exactly."""
+    return statement.replace("RefNum = ?", "RefNum = ? COLLATE NOCASE")
+
+
 NVARCHAR = {"Exam", "PatientName", "Instrument"}  # nvarchar in the lab's tables; the rest varchar
 DATETIME = {"transdate", "serverdate"}
 INT = {"DATA_TYPE", "PRECISION"}
@@ -465,8 +471,9 @@ class Session(socketserver.BaseRequestHandler):
             raise permission(name)
         if name == "Lab_Barcode_GetRequests" and len(values) == 2:
             keys = ("Barcode", "RefNum") if values[1] == "2" else ("RefNum", "Barcode")
-            found = self.sql(LABELS_SQL.format(keys[0]), values[:1])
-            return result_set(*(found if found[1] else self.sql(LABELS_SQL.format(keys[1]), values[:1])))
+            found = self.sql(any_case(LABELS_SQL.format(keys[0])), values[:1])
+            return result_set(*(found if found[1] else self.sql(any_case(LABELS_SQL.format(keys[1])),
+                                                               values[:1])))
         if name == "Lab_Barcode_GetRequests" and len(values) == 1:
             return result_set(*self.sql(ROWS_SQL, values))
         if name == "Lab_Barcode_SaveMaster" and len(values) == 9:
@@ -485,7 +492,7 @@ class Session(socketserver.BaseRequestHandler):
             return result_set(*self.sql(OLDER_SQL, [m[1].replace("T", " ")]))
         m = re.fullmatch(re.escape(EXAMS_HEAD) + LIT, text, re.S)
         if m:
-            return result_set(*self.sql(EXAMS_SQL, [m[1].replace("''", "'")]))
+            return result_set(*self.sql(any_case(EXAMS_SQL), [m[1].replace("''", "'")]))
         m = re.fullmatch(PROC + LIT + "((?:," + LIT + ")*)(?:,([23]))?", text, re.S)
         if m:
             values = [v.replace("''", "'") for v in re.findall(LIT, text[len(m[1]) + 13:])]

@@ -324,7 +324,8 @@ private Q_SLOTS:
                         QStringLiteral("Instrument")),
                  QStringList{QStringLiteral("Hema XN-3")});
         QVERIFY(m_db->getRequests(QStringLiteral(" T1C"), 2).isEmpty());
-        QVERIFY(m_db->getRequests(QStringLiteral("t1c"), 3).isEmpty());
+        QCOMPARE(m_db->getRequests(QStringLiteral("t1c"), 3).rowCount(), // SQL Server's collation
+                 TdsTestServer::road() ? 3 : 0);
     }
 
     void rowsOfABarcode() {
