@@ -1,6 +1,5 @@
 #include "queue/AutoPrintCycle.h"
 
-#include "app/DateTimeText.h"
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
 #include "app/StationActivity.h"
@@ -36,6 +35,7 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
     const StationActivity::Scope running(m_activity, StationActivity::Kind::Cycle);
     ++m_run;
     m_endEarly = false;
+    m_added.startRun();
     Summary summary;
     qCInfo(lcQueue).noquote() << QStringLiteral("automatic run %1 (%2) over %3 rows")
                                      .arg(m_run)
@@ -71,12 +71,15 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
             summary.stopped = true;
             break;
         }
-        const RowEnd end = state == RequestListModel::State::Printed
-                               ? printAddedLabels(row, summary)
-                               : printRow(row, summary);
+        const bool printed = state == RequestListModel::State::Printed;
+        const RowEnd end = printed ? printAddedLabels(row, summary) : printRow(row, summary);
+        // The fingerprint it is compared with later is taken after its print.
+        if (!printed && end == RowEnd::Printed && takeFingerprints(summary))
+            m_added.settled(m_list.refNum(row), true);
         if (m_display)
             m_display->requestDone();
-        if (end == RowEnd::StationFault || end == RowEnd::Stopped) {
+        if (end == RowEnd::StationFault || end == RowEnd::Stopped ||
+            !summary.stationFault.isEmpty()) {
             summary.stopped = true;
             break;
         }
@@ -124,11 +127,41 @@ std::optional<AutoPrintCycle::RowEnd> AutoPrintCycle::lookUp(int row, FoundReque
     return std::nullopt;
 }
 
+bool AutoPrintCycle::takeFingerprints(Summary& summary) {
+    if (m_added.fingerprintsTaken())
+        return true;
+    try {
+        m_added.takeFingerprints(m_lab.requestFingerprints());
+        return true;
+    } catch (const std::exception& error) {
+        const auto* failure = dynamic_cast<const Failure*>(&error);
+        const QString reason =
+            failure ? failure->description() : QString::fromLocal8Bit(error.what());
+        m_added.noFingerprints();
+        summary.stationFault = classify(reason);
+        if (summary.stationFault.isEmpty())
+            qCWarning(lcQueue).noquote()
+                << QStringLiteral("printed requests not checked for added labels: %1").arg(reason);
+        return false;
+    }
+}
+
 AutoPrintCycle::RowEnd AutoPrintCycle::printAddedLabels(int row, Summary& summary) {
-    // Only requests of the list's window: older rows would cost a lookup each, every minute.
-    const QDateTime date = DateTimeText::parse(m_list.transDate(row));
-    if (!date.isValid() || date < QDateTime::currentDateTime().addSecs(-windowMinutes * 60))
+    const QString number = m_list.refNum(row);
+    if (!takeFingerprints(summary))
+        return summary.stationFault.isEmpty() ? RowEnd::Printed : RowEnd::StationFault;
+    if (!m_added.needsLookup(number))
         return RowEnd::Printed;
+    const int labels = summary.labels;
+    const RowEnd end = lookUpAddedLabels(row, summary);
+    if (end == RowEnd::Printed)
+        m_added.settled(number, summary.labels > labels);
+    else
+        m_added.unsettled(number);
+    return end;
+}
+
+AutoPrintCycle::RowEnd AutoPrintCycle::lookUpAddedLabels(int row, Summary& summary) {
     const QString number = m_list.refNum(row);
     FoundRequest found;
     if (const std::optional<RowEnd> end = lookUp(row, found, summary))

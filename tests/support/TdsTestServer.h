@@ -21,6 +21,8 @@ public:
     // The procedure is refused for want of the EXECUTE permission, until allowed again.
     void deny(const QString& procedure) const;
     void allowAll() const;
+    // The server's clock runs this many minutes from the machine's (words set before are dropped).
+    void shiftClock(int minutes) const;
 
     // Whether the tests run the lab database over this server instead of the SQLite file:
     // the environment's QUILLON_LAB_ROAD is "tds".
