@@ -10,6 +10,7 @@
 #include "app/StationActivity.h"
 #include "labdb/LabDbBuilder.h"
 #include "labels/LabelPrinting.h"
+#include "queue/Notices.h"
 #include "queue/PrintLog.h"
 #include "queue/RequestListModel.h"
 #include "queue/StationCore.h"
