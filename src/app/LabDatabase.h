@@ -33,6 +33,11 @@ public:
     // time, whole seconds). Catching up after a full page of 50: call it with the page's oldest
     // transdate plus one second (rows of that second come again and are skipped as listed).
     virtual RowSet olderRecentRequests(const QDateTime& before) = 0;
+    // One row per request with item rows entered in the recent list's window (by the database's
+    // clock, as recentRequests), whatever their status: RefNum, Items (how many item rows),
+    // LastItem (the highest ItemId). A request whose rows change between two calls almost always
+    // reads differently, without a lookup per request.
+    virtual RowSet requestFingerprints() = 0;
     // Exam rows of one request: HospNum, IdNum, RefNum, RequestNum, Exam, transdate, PatientName.
     virtual RowSet requestExams(const QString& refNum) = 0;
     // Lab_Barcode_GetRequests with a looked-up number and kind (3 or 2): one row per label;
@@ -63,4 +68,13 @@ public:
     // database (a copy included): what the station keeps of labels belongs to one database.
     // Empty when the database cannot tell. Throws Failure when it cannot be asked.
     virtual QString identity() { return {}; }
+
+    // Statements sent to the database so far: what the station's work costs the lab's server.
+    quint64 statementsSent() const { return m_statementsSent; }
+
+protected:
+    void countStatement() { ++m_statementsSent; }
+
+private:
+    quint64 m_statementsSent = 0;
 };

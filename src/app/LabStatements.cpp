@@ -33,6 +33,17 @@ QString olderRecentRequests(const QDateTime& before) {
            literal(before.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))) + recentOrder;
 }
 
+QString requestFingerprints() {
+    // dateadd(minute, datediff(minute, 0, getdate()) - 359, 0) is the start of the minute 359
+    // minutes before the current one: the rows datediff(minute, Transdate, getdate()) < 360 of
+    // the recent query keeps, without a function over the column.
+    return QStringLiteral(
+        "select A.RefNum as [RefNum], count(*) as [Items], max(A.ItemId) as [LastItem]"
+        " from Laboratory..tbLabMaster A"
+        " where A.Transdate >= dateadd(minute, datediff(minute, 0, getdate()) - 359, 0)"
+        " group by A.RefNum");
+}
+
 QString requestExams(const QString& refNum) {
     // The last piece opens the literal; the request number closes it.
     static const QString head = QStringLiteral(

@@ -13,11 +13,13 @@ SqlServerLabDatabase::SqlServerLabDatabase(QString connectionName)
     : SqlLabDatabase(std::move(connectionName)) {}
 
 RowSet SqlServerLabDatabase::rows(const QString& text) {
+    countStatement();
     QSqlQuery query = QueryReader::execText(database(), text);
     return QueryReader::readAll(query);
 }
 
 void SqlServerLabDatabase::execute(const QString& text) {
+    countStatement();
     QSqlQuery query = QueryReader::execText(database(), text);
     QueryReader::drain(query);
 }
@@ -29,6 +31,10 @@ RowSet SqlServerLabDatabase::recentRequests() {
 RowSet SqlServerLabDatabase::olderRecentRequests(const QDateTime& before) {
     checkBound(before);
     return rows(LabStatements::olderRecentRequests(before));
+}
+
+RowSet SqlServerLabDatabase::requestFingerprints() {
+    return rows(LabStatements::requestFingerprints());
 }
 
 RowSet SqlServerLabDatabase::requestExams(const QString& refNum) {
@@ -48,6 +54,7 @@ void SqlServerLabDatabase::saveMaster(const MasterRecord& record) {
 }
 
 QDateTime SqlServerLabDatabase::serverDate() {
+    countStatement();
     QSqlQuery query = QueryReader::execText(database(), LabStatements::serverDate());
     if (!QueryReader::toFirstRowResult(query) || !query.next())
         throw Failure(QStringLiteral("The database server did not tell its time."));

@@ -13,6 +13,7 @@ public:
 
     RowSet recentRequests() override;
     RowSet olderRecentRequests(const QDateTime& before) override;
+    RowSet requestFingerprints() override;
     RowSet requestExams(const QString& refNum) override;
     RowSet getRequests(const QString& number, int kind) override;
     RowSet getBarcodeRows(const QString& barcode) override;

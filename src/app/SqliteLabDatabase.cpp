@@ -22,16 +22,21 @@ const QString storedTimeForm = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
 // datediff(minute, Transdate, now) < 360 counts minute boundaries: it holds exactly for the
 // times from the start of the minute 359 minutes before the current one. Transdate is stored as
 // "yyyy-MM-dd HH:mm:ss", so the bound is compared as text and the index on Transdate serves it.
-const QString recentSelection = QStringLiteral(
-    "SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate"
-    " FROM tbLabMaster A"
-    " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId"
-    " WHERE A.RequestStatus = 'X' AND B.Form <> 'P'"
-    " AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')");
+#define IN_WINDOW "A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
+const QString recentSelection =
+    QStringLiteral("SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate"
+                   " FROM tbLabMaster A"
+                   " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId"
+                   " WHERE A.RequestStatus = 'X' AND B.Form <> 'P' AND " IN_WINDOW);
 const QString recentOrder = QStringLiteral(" ORDER BY transdate DESC, RefNum DESC LIMIT 50");
 const QString recentRequestsSql = recentSelection + recentOrder;
 const QString olderRecentRequestsSql =
     recentSelection + QStringLiteral(" AND A.Transdate < ?") + recentOrder;
+
+const QString fingerprintsSql =
+    QStringLiteral("SELECT A.RefNum AS RefNum, count(*) AS Items, max(A.ItemId) AS LastItem"
+                   " FROM tbLabMaster A WHERE " IN_WINDOW " GROUP BY A.RefNum");
+#undef IN_WINDOW
 
 const QString requestExamsSql = QStringLiteral(
     "SELECT A.HospNum AS HospNum, A.IdNum AS IdNum, A.RefNum AS RefNum,"
@@ -177,12 +182,14 @@ void SqliteLabDatabase::checkSchema(const QSqlDatabase& database) {
 }
 
 RowSet SqliteLabDatabase::rows(const QString& text, const QVariantList& values) {
+    countStatement();
     QSqlQuery query = QueryReader::execBound(database(), text, values);
     return QueryReader::readAll(query);
 }
 
 void SqliteLabDatabase::execute(const QString& text, const QVariantList& values) {
     checkSameFile();
+    countStatement();
     QSqlQuery query = QueryReader::execBound(database(), text, values);
     QueryReader::drain(query);
 }
@@ -194,6 +201,10 @@ RowSet SqliteLabDatabase::recentRequests() {
 RowSet SqliteLabDatabase::olderRecentRequests(const QDateTime& before) {
     checkBound(before);
     return rows(olderRecentRequestsSql, {before.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+}
+
+RowSet SqliteLabDatabase::requestFingerprints() {
+    return rows(fingerprintsSql, {});
 }
 
 RowSet SqliteLabDatabase::requestExams(const QString& refNum) {
@@ -276,7 +287,8 @@ void SqliteLabDatabase::checkWritable() {
     }
 
     const QSqlDatabase db = database();
-    const auto run = [&db](const QString& text) {
+    const auto run = [this, &db](const QString& text) {
+        countStatement();
         QSqlQuery query = QueryReader::execText(db, text);
         QueryReader::drain(query);
     };

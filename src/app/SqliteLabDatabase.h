@@ -28,6 +28,7 @@ public:
 
     RowSet recentRequests() override;
     RowSet olderRecentRequests(const QDateTime& before) override;
+    RowSet requestFingerprints() override;
     RowSet requestExams(const QString& refNum) override;
     // Kind 3: the number is a request number (RefNum); when no request has it, a label barcode.
     // Kind 2: a label barcode first, a request number second. One row per distinct barcode.

@@ -1,6 +1,5 @@
 #include "queue/AutoPrintCycle.h"
 
-#include "app/DateTimeText.h"
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
 #include "app/StationActivity.h"
@@ -36,6 +35,7 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
     const StationActivity::Scope running(m_activity, StationActivity::Kind::Cycle);
     ++m_run;
     m_endEarly = false;
+    m_added.startRun();
     Summary summary;
     qCInfo(lcQueue).noquote() << QStringLiteral("automatic run %1 (%2) over %3 rows")
                                      .arg(m_run)
@@ -72,10 +72,13 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
             summary.stopped = true;
             break;
         }
+        const bool printed = state == RequestListModel::State::Printed;
         RowEnd end = RowEnd::StationFault;
         try {
-            end = state == RequestListModel::State::Printed ? printAddedLabels(row, summary)
-                                                            : printRow(row, summary);
+            end = printed ? printAddedLabels(row, summary) : printRow(row, summary);
+            // The fingerprint it is compared with later is taken after its print.
+            if (!printed && end == RowEnd::Printed && takeFingerprints(summary))
+                m_added.settled(m_list.refNum(row), true);
         } catch (const JournalFailure& failure) {
             summary.stationFault = failure.description();
             m_faults.raise(StationFaults::Source::Journal, failure.description(),
@@ -83,7 +86,8 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
         }
         if (m_display)
             m_display->requestDone();
-        if (end == RowEnd::StationFault || end == RowEnd::Stopped) {
+        if (end == RowEnd::StationFault || end == RowEnd::Stopped ||
+            !summary.stationFault.isEmpty()) {
             summary.stopped = true;
             break;
         }
@@ -131,15 +135,45 @@ std::optional<AutoPrintCycle::RowEnd> AutoPrintCycle::lookUp(int row, FoundReque
     return std::nullopt;
 }
 
+bool AutoPrintCycle::takeFingerprints(Summary& summary) {
+    if (m_added.fingerprintsTaken())
+        return true;
+    try {
+        m_added.takeFingerprints(m_lab.requestFingerprints());
+        return true;
+    } catch (const std::exception& error) {
+        const auto* failure = dynamic_cast<const Failure*>(&error);
+        const QString reason =
+            failure ? failure->description() : QString::fromLocal8Bit(error.what());
+        m_added.noFingerprints();
+        summary.stationFault = classify(reason);
+        if (summary.stationFault.isEmpty())
+            qCWarning(lcQueue).noquote()
+                << QStringLiteral("printed requests not checked for added labels: %1").arg(reason);
+        return false;
+    }
+}
+
 AutoPrintCycle::RowEnd AutoPrintCycle::printAddedLabels(int row, Summary& summary) {
     const QString number = m_list.refNum(row);
-    LabelLedger& journal = m_progress.ledger();
-    // Only requests of the list's window, and older ones that still owe a label: the others
-    // would cost a lookup each, every minute.
-    const QDateTime date = DateTimeText::parse(m_list.transDate(row));
-    if ((!date.isValid() || date < QDateTime::currentDateTime().addSecs(-windowMinutes * 60)) &&
-        !journal.owes(number))
+    if (!takeFingerprints(summary))
+        return summary.stationFault.isEmpty() ? RowEnd::Printed : RowEnd::StationFault;
+    // Requests whose rows are unchanged and whose re-check is not due are not asked again,
+    // unless the label journal says they still owe a label (also past the window).
+    if (!m_added.needsLookup(number) && !m_progress.ledger().owes(number))
         return RowEnd::Printed;
+    const int labels = summary.labels;
+    const RowEnd end = lookUpAddedLabels(row, summary);
+    if (end == RowEnd::Printed)
+        m_added.settled(number, summary.labels > labels);
+    else
+        m_added.unsettled(number);
+    return end;
+}
+
+AutoPrintCycle::RowEnd AutoPrintCycle::lookUpAddedLabels(int row, Summary& summary) {
+    const QString number = m_list.refNum(row);
+    LabelLedger& journal = m_progress.ledger();
     FoundRequest found;
     if (const std::optional<RowEnd> end = lookUp(row, found, summary))
         return *end;

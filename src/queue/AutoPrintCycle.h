@@ -1,5 +1,6 @@
 #pragma once
 
+#include "queue/AddedLabelCheck.h"
 #include "queue/PrintLog.h"
 
 #include <QString>
@@ -35,8 +36,9 @@ public:
 // (database, print log, printer) ends the run; no run prints until its check passes.
 //
 // The print log, read just before a row is printed, decides whether it is printed: not the row's
-// mark. A printed request of the list's window (or older, while the label journal says it owes a
-// label) is looked up again, and the labels it owes (an exam added, a blank barcode filled in, a
+// mark. A printed request is looked up again when its rows in the window changed, when its
+// re-check after its print is due (AddedLabelCheck), or while the label journal says it owes a
+// label (also past the window); the labels it owes (an exam added, a blank barcode filled in, a
 // label an earlier try left unfinished) are printed on their own. A request the log holds that
 // this station never logged is taken from the log: its labels are passed over.
 class AutoPrintCycle {
@@ -53,11 +55,10 @@ public:
                    PrintProgress& progress, StationFaults& faults, StationActivity& activity,
                    Notices& notices);
 
-    // How far back a printed request is looked at again for added labels: the list's window.
-    static constexpr int windowMinutes = 360;
     ~AutoPrintCycle();
 
     void setDisplay(CycleDisplay* display) { m_display = display; }
+    AddedLabelCheck& addedLabels() { return m_added; }
 
     // One run over the rows the list holds when it starts, from the top. A timer's run tries a
     // failed row only when its retry is due; Print Now tries every failed row.
@@ -74,6 +75,9 @@ private:
     std::optional<RowEnd> lookUp(int row, FoundRequest& found, Summary& summary);
     RowEnd printRow(int row, Summary& summary);
     RowEnd printAddedLabels(int row, Summary& summary);
+    RowEnd lookUpAddedLabels(int row, Summary& summary);
+    // Takes the run's fingerprints once; false when there are none this run.
+    bool takeFingerprints(Summary& summary);
     // Prints the ticks of m_entries for the looked-up request.
     RowEnd printFound(int row, const FoundRequest& found,
                       const std::optional<PrintLog::Entry>& cycleEntry, Summary& summary);
@@ -90,6 +94,7 @@ private:
     Notices& m_notices;
     CycleDisplay* m_display = nullptr;
     std::unique_ptr<ExamChecklistModel> m_entries;
+    AddedLabelCheck m_added;
     qint64 m_run = 0;
     bool m_endEarly = false;
 };

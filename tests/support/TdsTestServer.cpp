@@ -55,6 +55,10 @@ void TdsTestServer::allowAll() const {
     control(QString());
 }
 
+void TdsTestServer::shiftClock(int minutes) const {
+    control(QStringLiteral("clock %1").arg(minutes));
+}
+
 bool TdsTestServer::road() {
     return qEnvironmentVariable("QUILLON_LAB_ROAD") == QLatin1String("tds");
 }

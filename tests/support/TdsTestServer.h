@@ -24,6 +24,8 @@ public:
     // The procedure is refused for want of the EXECUTE permission, until allowed again.
     void deny(const QString& procedure) const;
     void allowAll() const;
+    // The server's clock runs this many minutes from the machine's (words set before are dropped).
+    void shiftClock(int minutes) const;
 
     // The CA that signed the server's certificate, and one that signed nothing it shows.
     QString caFile() const { return m_tls + QStringLiteral("/ca.pem"); }

@@ -5,7 +5,8 @@ It answers the statement texts the station sends, and what FreeTDS sends at logi
 transactions; any other text is refused with an error, so an unexpected statement fails a test.
 Prints "port N" once it listens. Control: words in the file given by --control, read before
 every request: "drop" (the next request's connection is closed unanswered; the word is used up),
-"deny <procedure>" (error 229 for that procedure). A lock on the SQLite file held longer than
+"deny <procedure>" (error 229 for that procedure), "clock <minutes>" (the server's clock that many
+minutes from the machine's, as a server in another time zone or with a clock set wrong). A lock on the SQLite file held longer than
 --lock-wait-ms fails with error 1222.
 
 Encryption, as SQL Server negotiates it in the pre-login (--encryption): "none" offers none (the
@@ -22,6 +23,9 @@ RECENT_HEAD = ("   select distinct top 50     A.RefNum as [RefNum],transdate   f
                "     left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId   where RequestStatus"
                " = 'X' and B.Form <> 'P' and      datediff(minute,A.Transdate,getdate())<360")
 RECENT_ORDER = " order by transdate desc "
+FINGERPRINTS = ("select A.RefNum as [RefNum], count(*) as [Items], max(A.ItemId) as [LastItem] from"
+                " Laboratory..tbLabMaster A where A.Transdate >= dateadd(minute, datediff(minute, 0, getdate())"
+                " - 359, 0) group by A.RefNum")
 EXAMS_HEAD = ("   select     A.HospNum as [HospNum],     A.IdNum as [IdNum],     A.RefNum as [RefNum], "
               "    A.RequestNum as [RequestNum],     isnull(E.LabExam,'') as [Exam],a.transdate as transdate, "
               "    isnull(C.LastName,'')+', '+ isnull(C.FirstName,'')+' '+ isnull(C.MiddleName,'') as "
@@ -54,6 +58,9 @@ RECENT = ("SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate FROM tbL
           " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId WHERE A.RequestStatus = 'X' AND"
           " B.Form <> 'P' AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')")
 RECENT_SQL = RECENT + " ORDER BY transdate DESC, RefNum DESC LIMIT 50"
+FINGERPRINTS_SQL = ("SELECT A.RefNum AS RefNum, count(*) AS Items, max(A.ItemId) AS LastItem FROM tbLabMaster A"
+                    " WHERE A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
+                    " GROUP BY A.RefNum")
 OLDER_SQL = RECENT + " AND A.Transdate < ? ORDER BY transdate DESC, RefNum DESC LIMIT 50"
 EXAMS_SQL = ("SELECT A.HospNum AS HospNum, A.IdNum AS IdNum, A.RefNum AS RefNum, A.RequestNum AS RequestNum,"
              " ifnull(E.LabExam, '') AS Exam, A.Transdate AS transdate, " + NAME.format("C") +
@@ -90,7 +97,7 @@ def any_case(statement):
 
 NVARCHAR = {"Exam", "PatientName", "Instrument"}  # nvarchar in the lab's tables; the rest varchar
 DATETIME = {"transdate", "serverdate"}
-INT = {"DATA_TYPE", "PRECISION"}
+INT = {"DATA_TYPE", "PRECISION", "Items"}
 
 
 class SqlError(Exception):
@@ -456,6 +463,9 @@ class Session(socketserver.BaseRequestHandler):
         raise refused(f"transaction request {request}")
 
     def sql(self, statement, values=()):
+        shift = next((w.split()[1] for w in self.control() if w.startswith("clock ")), None)
+        if shift:
+            statement = statement.replace("'now', 'localtime'", f"'now', 'localtime', '{int(shift):+d} minutes'")
         try:
             cursor = self.db.execute(statement, values)
             return [d[0] for d in cursor.description or []], cursor.fetchall()
@@ -502,6 +512,8 @@ class Session(socketserver.BaseRequestHandler):
             stat = os.stat(self.opts.database)
             return result_set(*self.sql("SELECT ? AS servername, 'Laboratory' AS dbname",
                                         [f"TDSTEST-{stat.st_dev}-{stat.st_ino}"]))
+        if text == FINGERPRINTS:
+            return result_set(*self.sql(FINGERPRINTS_SQL))
         if text == "SELECT getdate() as serverdate":
             return result_set(*self.sql("SELECT " + NOW + " AS serverdate"))
         if text == WRITE_CHECK:

@@ -7,6 +7,8 @@ import datetime, os, sqlite3, subprocess, sys, tempfile
 import pytds
 
 here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, here)
+import tds_server
 work = tempfile.mkdtemp()
 lab, control = os.path.join(work, "lab.db"), os.path.join(work, "control")
 subprocess.run([sys.argv[1], "demo", lab], check=True, stdout=subprocess.DEVNULL)
@@ -41,6 +43,14 @@ try:
     labels = cur.fetchall()
     assert labels and labels[0][1].startswith("Ñúñez-Łódź, 王 小明"), labels[0]
     assert isinstance(labels[0][2], datetime.datetime)
+    cur.execute(tds_server.FINGERPRINTS)  # the added-label check: an int per request of the window
+    window = sorted(map(tuple, cur.fetchall()))
+    assert window and window == sorted(db.execute(tds_server.FINGERPRINTS_SQL).fetchall())
+    with open(control, "w") as f:
+        f.write("clock -420")
+    cur.execute("SELECT getdate() as serverdate")
+    assert abs(cur.fetchone()[0] + datetime.timedelta(minutes=420) - datetime.datetime.now()).seconds < 60
+    os.remove(control)
     # A transaction rolled back leaves nothing; one committed leaves its row.
     save = "Laboratory..Lab_Barcode_SaveMaster 'R','','','B''1','','','','',''"
     cur.execute(save)

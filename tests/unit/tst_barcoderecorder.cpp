@@ -28,6 +28,7 @@ public:
     RowSet olderRecentRequests(const QDateTime& before) override {
         return m_inner.olderRecentRequests(before);
     }
+    RowSet requestFingerprints() override { return m_inner.requestFingerprints(); }
     RowSet requestExams(const QString& refNum) override { return m_inner.requestExams(refNum); }
     RowSet getRequests(const QString& number, int kind) override {
         return m_inner.getRequests(number, kind);

@@ -175,6 +175,17 @@ private Q_SLOTS:
                               QStringLiteral("T2C")}));
         QCOMPARE(rows.value(0, QStringLiteral("TransDate")),
                  minutesAgo(10).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+
+        // The same window for the added-label check, over every status and form.
+        const RowSet prints = m_db->requestFingerprints();
+        QStringList fingerprints;
+        for (int i = 0; i < prints.rowCount(); ++i)
+            fingerprints << prints.value(i, QStringLiteral("RefNum")) + QLatin1Char(' ') +
+                                prints.value(i, QStringLiteral("Items")) + QLatin1Char(' ') +
+                                prints.value(i, QStringLiteral("LastItem"));
+        fingerprints.sort();
+        QCOMPARE(fingerprints, (QStringList{"T1C 1 1001", "T2C 1 1001", "T4C 1 1001", "T5C 1 9001",
+                                            "T6C 1 ", "T7C 3 1002"}));
     }
 
     void recentRequestsNewestFiftyFirst() {

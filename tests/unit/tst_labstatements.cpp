@@ -47,6 +47,13 @@ private Q_SLOTS:
     void queries() {
         QCOMPARE(LabStatements::recentRequests(), recentText);
         QCOMPARE(LabStatements::serverDate(), QStringLiteral("SELECT getdate() as serverdate"));
+        // The bound from getdate() alone, the bare column compared with it: an index serves it.
+        QCOMPARE(
+            LabStatements::requestFingerprints(),
+            QStringLiteral("select A.RefNum as [RefNum], count(*) as [Items], max(A.ItemId) as "
+                           "[LastItem] from Laboratory..tbLabMaster A where A.Transdate >= "
+                           "dateadd(minute, datediff(minute, 0, getdate()) - 359, 0) group by "
+                           "A.RefNum"));
         QCOMPARE(LabStatements::requestExams(QStringLiteral("T2405170012C")),
                  examsHead + QStringLiteral("T2405170012C'"));
         QCOMPARE(LabStatements::requestExams(QStringLiteral("O'Hara")),

@@ -1,15 +1,19 @@
+#include "app/RowSet.h"
 #include "lookup/ExamChecklistModel.h"
+#include "queue/AddedLabelCheck.h"
 #include "queue/RequestListModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>
 
-// The item models the grid and the checklist show, checked by Qt's model tester as they change.
+// The item models the grid and the checklist show, checked by Qt's model tester as they change;
+// and the list's printed requests a run looks up again.
 class ModelsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void requestListStates();
     void checklistTicksAndStates();
+    void addedLabelLookups();
 };
 
 void ModelsTest::requestListStates() {
@@ -66,6 +70,40 @@ void ModelsTest::checklistTicksAndStates() {
     entries.clear();
     QCOMPARE(entries.entryCount(), 0);
     QVERIFY(!entries.isTicked(0)); // out of range reads unticked
+}
+
+// Which printed requests a run looks up: the unknown, the changed, re-checks due (spread over
+// runs); the window's leavers are forgotten.
+void ModelsTest::addedLabelLookups() {
+    AddedLabelCheck check;
+    qint64 now = 0;
+    check.setClock([&now] { return now; });
+    QList<QStringList> window;
+    for (int i = 0; i < 12; ++i)
+        window.append({QStringLiteral("R%1").arg(i), QStringLiteral("2"), QStringLiteral("CBC")});
+    const auto run = [&] {
+        check.startRun();
+        check.takeFingerprints(RowSet({"RefNum", "Items", "LastItem"}, window));
+        int lookups = 0;
+        for (const QStringList& request : std::as_const(window)) {
+            if (check.needsLookup(request.at(0))) {
+                ++lookups;
+                check.settled(request.at(0), false);
+            }
+        }
+        return lookups;
+    };
+    QCOMPARE(run(), 12);
+    QCOMPARE(run(), 0);
+    now += 2 * 60 * 1000;
+    QCOMPARE(run(), AddedLabelCheck::maxRechecksPerRun);
+    QCOMPARE(run(), 12 - AddedLabelCheck::maxRechecksPerRun);
+    QCOMPARE(run(), 0);
+    window[3][1] = QStringLiteral("3");
+    QCOMPARE(run(), 1);
+    window = window.mid(0, 5);
+    QCOMPARE(run(), 0);
+    QCOMPARE(check.size(), 5);
 }
 
 QTEST_GUILESS_MAIN(ModelsTest)

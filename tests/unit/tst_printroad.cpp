@@ -1,5 +1,6 @@
 #include "RoadWorld.h"
 #include "StationTestSupport.h"
+#include "TdsTestServer.h"
 #include "TestData.h"
 #include "app/StationLog.h"
 #include "labdb/LabDbBuilder.h"
@@ -202,8 +203,10 @@ void PrintRoadTest::aRunNeverLogsARequestWithoutALabel() {
 
 void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
     QTest::addColumn<QString>("change");
-    QTest::addColumn<QString>("ledger"); // what becomes of the ledger file at the restart
+    QTest::addColumn<QString>("ledger"); // what becomes of the ledger file at a restart, if any
     QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<bool>("atOnce");     // printed by the first run, before any re-check
+    QTest::addColumn<int>("serverClock"); // minutes from the station's
     QTest::addColumn<QString>("refuse"); // a trigger that refuses the first run's recording
     const QString addExam =
         "INSERT INTO tbLabMaster (RefNum, TransDate, RequestStatus, ItemId, HospNum, IdNum,"
@@ -212,18 +215,29 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
         " SpecimenId, SectionId, 'B5004', InstrumentId, ProfileId FROM tbLabMaster"
         " WHERE Barcode = 'B5002'";
     const QStringList first{"B5001", "B5002"};
-    QTest::newRow("an exam added") << addExam << "kept" << first + QStringList{"B5004"} << "";
+    const QString fillBlank =
+        "UPDATE tbLabMaster SET Barcode = 'B5003' WHERE RefNum = 'T500C' AND Barcode = ''";
+    QTest::newRow("an exam added")
+        << addExam << "kept" << first + QStringList{"B5004"} << true << 0 << "";
     QTest::newRow("a blank barcode filled in")
-        << "UPDATE tbLabMaster SET Barcode = 'B5003' WHERE RefNum = 'T500C' AND Barcode = ''"
-        << "kept" << first + QStringList{"B5003"} << "";
+        << fillBlank << "kept" << first + QStringList{"B5003"} << true << 0 << "";
     QTest::newRow("nothing new") << ""
-                                 << "kept" << first << "";
+                                 << "kept" << first << true << 0 << "";
     // The print log still rules: what it marks is taken as printed.
-    QTest::newRow("an exam added, the ledger lost") << addExam << "lost" << first << "";
-    QTest::newRow("an exam added, the ledger damaged") << addExam << "damaged" << first << "";
+    QTest::newRow("an exam added, the ledger lost") << addExam << "lost" << first << true << 0 << "";
+    QTest::newRow("an exam added, the ledger damaged")
+        << addExam << "damaged" << first << true << 0 << "";
+    // Without a restart: the request's rows show an exam at once, a barcode only its re-check.
+    QTest::newRow("an exam added, running")
+        << addExam << "running" << first + QStringList{"B5004"} << true << 0 << "";
+    QTest::newRow("a blank barcode filled in, running")
+        << fillBlank << "running" << first + QStringList{"B5003"} << false << 0 << "";
+    // The request's age is the server's to tell: a station 7 hours ahead still finds it.
+    QTest::newRow("an exam added, the server's clock 7 hours behind")
+        << addExam << "kept" << first + QStringList{"B5004"} << true << -420 << "";
     // Owed until it ends: printed once, recorded by the next run.
     QTest::newRow("an exam added, its recording refused once")
-        << addExam << "kept" << first + QStringList{"B5004"}
+        << addExam << "kept" << first + QStringList{"B5004"} << true << 0
         << "CREATE TRIGGER refuseOnce BEFORE INSERT ON tbLabBarcodeDate WHEN NEW.ItemId = 'ESR2' "
            "BEGIN SELECT RAISE(ABORT, 'refused'); END";
 }
@@ -234,30 +248,52 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce() {
     QFETCH(QString, change);
     QFETCH(QString, ledger);
     QFETCH(QStringList, labels);
+    QFETCH(bool, atOnce);
+    QFETCH(int, serverClock);
     QFETCH(QString, refuse);
-    m_world->lab().addRequest(request(QStringLiteral("T500C"), 5,
+    qint64 now = 0;
+    const auto start = [&] {
+        m_road.reset();
+        m_road = std::make_unique<RoadWorld>(*m_world);
+        m_road->core->cycle.addedLabels().setClock([&now] { return now; });
+        if (m_road->server)
+            m_road->server->shiftClock(serverClock);
+    };
+    start();
+    if (serverClock != 0 && !m_road->server)
+        QSKIP("The embedded database's clock is the station's own.");
+    const QStringList first{"B5001", "B5002"};
+    m_world->lab().addRequest(request(QStringLiteral("T500C"), 5 - serverClock,
                                       {item(QStringLiteral("CBC"), "B5001"),
                                        item(QStringLiteral("FBS"), "B5002", QStringLiteral("CHEM")),
                                        item(QStringLiteral("ESR"), "")}));
     QCOMPARE(m_road->refreshAndPrint().printed, 1);
-    QCOMPARE(printed(), (QStringList{"B5001", "B5002"}));
+    QCOMPARE(printed(), first);
     if (!change.isEmpty())
         m_road->sql(change);
-    m_road.reset(); // a restart
     const QString ledgerPath = m_world->path() + QStringLiteral("/label-ledger.db");
-    if (ledger != QLatin1String("kept"))
-        QVERIFY(QFile::remove(ledgerPath));
-    if (ledger == QLatin1String("damaged")) {
+    if (ledger != QLatin1String("running")) {
+        m_road.reset(); // a restart
+        if (ledger != QLatin1String("kept"))
+            QVERIFY(QFile::remove(ledgerPath));
         QFile damaged(ledgerPath);
-        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x')) > 0);
+        if (ledger == QLatin1String("damaged"))
+            QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x')) > 0);
+        damaged.close();
+        start();
     }
-    m_road = std::make_unique<RoadWorld>(*m_world);
     if (!refuse.isEmpty())
         m_road->sql(refuse);
     m_road->refreshAndPrint();
     m_road->sql(QStringLiteral("DROP TRIGGER IF EXISTS refuseOnce"));
+    QCOMPARE(printed(), atOnce ? labels : first);
+    now += 2 * 60 * 1000; // the first re-check after the print
     m_road->refreshAndPrint();
     QCOMPARE(printed(), labels);
+    // Nothing changed, nothing due: the whole window costs one statement.
+    const quint64 sent = m_road->connection.lab().statementsSent();
+    m_road->core->cycle.PrintPendingRequests(true);
+    QCOMPARE(m_road->connection.lab().statementsSent() - sent, quint64(1));
     QCOMPARE(recorded().count(labels.last()), 1);
     QCOMPARE(m_road->core->list.state(m_road->core->list.rowOf(QStringLiteral("T500C"))),
              RequestListModel::State::Printed);
