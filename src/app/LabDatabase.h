@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Failure.h"
+#include "app/LeaseLock.h"
 #include "app/RowSet.h"
 
 #include <QDateTime>
@@ -58,4 +60,17 @@ public:
     // is used again. Call it between jobs, never inside an open transaction: the check's own
     // rollback, or the reopening, would end that transaction.
     virtual void checkWritable() = 0;
+
+    // The change probe (LabStatements::changeProbe): one row, columns items and newest.
+    virtual RowSet changeProbe() {
+        throw Failure(QStringLiteral("This lab database has no change probe."));
+    }
+    // The lab-wide lease of that name: on SQL Server an application lock of this connection's
+    // session, with the holder's station name noted in noteFolder; on the embedded database a
+    // lock on a file beside it.
+    virtual std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) {
+        Q_UNUSED(name);
+        Q_UNUSED(noteFolder);
+        throw Failure(QStringLiteral("This lab database has no lease for automatic printing."));
+    }
 };

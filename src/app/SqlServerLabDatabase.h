@@ -23,6 +23,8 @@ public:
     // LabStatements::writeCheck, then LabStatements::endWriteCheck when it fails. When that
     // fails too the connection is lost: one new connection, one more check.
     void checkWritable() override;
+    RowSet changeProbe() override;
+    std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) override;
 
 private:
     RowSet rows(const QString& text);

@@ -50,6 +50,9 @@ public:
     // BEGIN IMMEDIATE, the date record's insert, ROLLBACK. A file locked by another connection
     // fails after the connection's busy time-out.
     void checkWritable() override;
+    RowSet changeProbe() override;
+    // A lock on a file beside the database file; noteFolder is not used.
+    std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) override;
 
 private:
     RowSet rows(const QString& text, const QVariantList& values);

@@ -49,6 +49,10 @@ public:
     void showRequest(const CurrentRequest& request, ExamChecklistModel& entries) override;
     void requestDone() override;
 
+    // New requests are known to wait: a timer refresh now, then (print) an automatic run when
+    // the box is ticked. False, doing nothing, while the list is walked or a job runs.
+    bool onRequestsChanged(bool print);
+
 private:
     void refresh(bool emptyFirst, bool byTimer);
     void runCycle(bool byTimer);
