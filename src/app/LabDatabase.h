@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Failure.h"
+#include "app/LeaseLock.h"
 #include "app/RowSet.h"
 
 #include <QDateTime>
@@ -68,6 +70,19 @@ public:
     // database (a copy included): what the station keeps of labels belongs to one database.
     // Empty when the database cannot tell. Throws Failure when it cannot be asked.
     virtual QString identity() { return {}; }
+
+    // The change probe (LabStatements::changeProbe): one row, columns items and newest.
+    virtual RowSet changeProbe() {
+        throw Failure(QStringLiteral("This lab database has no change probe."));
+    }
+    // The lab-wide lease of that name: on SQL Server an application lock of this connection's
+    // session, with the holder's station name noted in noteFolder; on the embedded database a
+    // lock on a file beside it.
+    virtual std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) {
+        Q_UNUSED(name);
+        Q_UNUSED(noteFolder);
+        throw Failure(QStringLiteral("This lab database has no lease for automatic printing."));
+    }
 
     // Statements sent to the database so far: what the station's work costs the lab's server.
     quint64 statementsSent() const { return m_statementsSent; }

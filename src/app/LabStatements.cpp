@@ -141,4 +141,34 @@ QString serverTimeText(const QDateTime& serverTime) {
     return serverTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
 }
 
+QString changeProbe() {
+    return QStringLiteral(
+        "select count(*) as items, max(A.Transdate) as newest from Laboratory..tbLabMaster A "
+        "where A.RequestStatus = 'X' and "
+        "A.Transdate >= dateadd(minute, datediff(minute, 0, getdate()) - 359, 0)");
+}
+
+// The resource is an nvarchar literal: a lease name outside code page 1252 stays itself.
+QString takeLease(const QString& lease) {
+    return QStringLiteral("DECLARE @result int; EXEC @result = sp_getapplock @Resource = N") +
+           literal(lease) +
+           QStringLiteral(", @LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0, "
+                          "@DbPrincipal = 'public'; SELECT @result AS result");
+}
+
+QString leaseMode(const QString& lease) {
+    return QStringLiteral("SELECT APPLOCK_MODE('public', N") + literal(lease) +
+           QStringLiteral(", 'Session') AS mode");
+}
+
+QString leaseFree(const QString& lease) {
+    return QStringLiteral("SELECT APPLOCK_TEST('public', N") + literal(lease) +
+           QStringLiteral(", 'Exclusive', 'Session') AS free");
+}
+
+QString releaseLease(const QString& lease) {
+    return QStringLiteral("EXEC sp_releaseapplock @Resource = N") + literal(lease) +
+           QStringLiteral(", @LockOwner = 'Session', @DbPrincipal = 'public'");
+}
+
 } // namespace LabStatements

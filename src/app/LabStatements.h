@@ -44,4 +44,19 @@ QString endWriteCheck();
 // as "yyyyMMdd".
 QString serverTimeText(const QDateTime& serverTime);
 
+// The change probe: items (the count) and newest (the latest Transdate) of the window's item rows.
+// The bare Transdate is compared with a bound the server computes once from its clock (the start
+// of the minute 359 minutes back, the recent query's window), so an index on Transdate answers it.
+QString changeProbe();
+
+// The lab-wide lease for automatic printing, an application lock owned by the session: the server
+// drops it when the connection ends. Each result is one row of one column.
+// result: 0 when taken now, -1 when another session holds it (no wait).
+QString takeLease(const QString& lease);
+// mode: "Exclusive" while this session holds it, else "NoLock".
+QString leaseMode(const QString& lease);
+// free: 1 when it could be taken now, else 0.
+QString leaseFree(const QString& lease);
+QString releaseLease(const QString& lease);
+
 } // namespace LabStatements

@@ -1,5 +1,6 @@
 #include "app/SqlServerLabDatabase.h"
 
+#include "app/AppLockLease.h"
 #include "app/DateTimeText.h"
 #include "app/Failure.h"
 #include "app/LabStatements.h"
@@ -115,4 +116,15 @@ QString SqlServerLabDatabase::identity() {
                      .arg(names.value(0, QStringLiteral("servername")).toLower(),
                           names.value(0, QStringLiteral("dbname")).toLower());
     return m_identity;
+}
+
+RowSet SqlServerLabDatabase::changeProbe() {
+    return rows(LabStatements::changeProbe());
+}
+
+std::unique_ptr<LeaseLock> SqlServerLabDatabase::lease(const QString& name,
+                                                       const QString& noteFolder) {
+    // A cut connection is opened again by the write check, as after any station fault.
+    return std::make_unique<AppLockLease>(database().connectionName(), name, noteFolder,
+                                          [this] { checkWritable(); });
 }

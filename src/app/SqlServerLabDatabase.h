@@ -26,6 +26,8 @@ public:
     void checkWritable() override;
     // The server's own name and the database's, asked once (LabStatements::databaseIdentity).
     QString identity() override;
+    RowSet changeProbe() override;
+    std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) override;
 
 private:
     RowSet rows(const QString& text);

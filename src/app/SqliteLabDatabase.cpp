@@ -1,6 +1,7 @@
 #include "app/SqliteLabDatabase.h"
 
 #include "app/Failure.h"
+#include "app/FileLease.h"
 #include "app/FileSync.h"
 #include "app/QueryReader.h"
 
@@ -316,4 +317,20 @@ void SqliteLabDatabase::checkWritable() {
 
 QString SqliteLabDatabase::identity() {
     return QStringLiteral("file:") + QString::fromLatin1(m_identity);
+}
+
+namespace {
+// The recent query's window and status, with no join: Transdate's index answers it.
+const QString changeProbeSql = QStringLiteral(
+    "SELECT count(*) AS items, max(Transdate) AS newest FROM tbLabMaster"
+    " WHERE RequestStatus = 'X'"
+    " AND Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')");
+} // namespace
+
+RowSet SqliteLabDatabase::changeProbe() {
+    return rows(changeProbeSql, {});
+}
+
+std::unique_ptr<LeaseLock> SqliteLabDatabase::lease(const QString& name, const QString&) {
+    return std::make_unique<FileLease>(m_path, name);
 }

@@ -53,6 +53,9 @@ public:
     void checkWritable() override;
     // The file's identity on its volume: a copy or a new file at the same path is another.
     QString identity() override;
+    RowSet changeProbe() override;
+    // A lock on a file beside the database file; noteFolder is not used.
+    std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) override;
 
 private:
     RowSet rows(const QString& text, const QVariantList& values);

@@ -14,6 +14,7 @@
 #include "labels/PrintJob.h"
 #include "labels/TemplateRehearsal.h"
 #include "queue/PrintLog.h"
+#include "queue/StandbySettings.h"
 #include "station/StationSettings.h"
 
 #include <QDir>
@@ -181,6 +182,7 @@ void SetupCheck::checkDatabase() {
                              "folder.")
                   .arg(guide));
     }
+    checkLease(lab);
 }
 
 SetupCheck::Finding SetupCheck::printLogFinding(const QString& folder) {
@@ -267,5 +269,31 @@ void SetupCheck::checkLabels() {
     } catch (const Failure& failure) {
         fault(QStringLiteral("printer"), failure.description(),
               printerRemedy(destination.kind(), destination.target()) + QLatin1Char('.'));
+    }
+}
+
+void SetupCheck::checkLease(LabDatabase& lab) {
+    const QString name = StandbySettings::leaseName();
+    if (name.isEmpty())
+        return;
+    const QString what = QStringLiteral("lease");
+    try {
+        const std::unique_ptr<LeaseLock> lease = lab.lease(name, printLogFolderFromEnvironment());
+        if (lease->isFree()) {
+            pass(what, QStringLiteral("\"%1\" can be taken: this station would print "
+                                      "automatically")
+                           .arg(name));
+        } else {
+            const QString holder = lease->holder();
+            pass(what,
+                 QStringLiteral("\"%1\" is held by %2: this station would stand by")
+                     .arg(name, holder.isEmpty() ? QStringLiteral("another station") : holder));
+        }
+    } catch (const Failure& failure) {
+        fault(what, failure.description(),
+              QStringLiteral("for SQL Server, the login needs only the database's public role; for "
+                             "the embedded database, let this user write the database's folder "
+                             "(see %1).")
+                  .arg(guide));
     }
 }

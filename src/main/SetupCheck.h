@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+
+class LabDatabase;
 #include <QTextStream>
 
 // "quillon --check": a station's set-up checked without a window, one line per check, a fault
@@ -37,6 +39,8 @@ private:
     void checkDatabase();
     void checkPrintLog();
     void checkLabels();
+    // Only with a lease set: whether it can be taken now, or who holds it.
+    void checkLease(LabDatabase& lab);
 
     QTextStream& m_out;
     bool m_allPassed = true;

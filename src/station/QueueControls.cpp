@@ -17,6 +17,7 @@
 #include "station/StationWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -209,4 +210,16 @@ void QueueControls::requestDone() {
     m_controls.txtNumber->setReadOnly(false);
     m_controls.lstExams->setChecklistModel(&m_manualChecklist);
     m_lookup.ResetInput(true, false, true, true);
+}
+
+bool QueueControls::onRequestsChanged(bool print) {
+    if (m_activity.stopRequested() || listIsWalked() || m_activity.isJobRunning())
+        return false;
+    refresh(false, true);
+    runDeferredRefresh();
+    if (print && m_controls.vkchkAutoPrintRequests->isChecked() && !m_activity.isJobRunning()) {
+        m_timers.EnableTimers(false);
+        runCycle(true);
+    }
+    return true;
 }

@@ -52,6 +52,10 @@ public:
     // The run stops showing its request (it goes on printing it): the window is a person's again.
     void giveWindowBack() { requestDone(); }
 
+    // New requests are known to wait: a timer refresh now, then (print) an automatic run when
+    // the box is ticked. False, doing nothing, while the list is walked or a job runs.
+    bool onRequestsChanged(bool print);
+
 private:
     void refresh(bool emptyFirst, bool byTimer);
     void runCycle(bool byTimer);

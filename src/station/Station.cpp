@@ -3,6 +3,7 @@
 #include "app/ExitStatus.h"
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
+#include "queue/StandbySettings.h"
 #include "station/CheckList.h"
 #include "station/KeyboardPanel.h"
 #include "station/LookupInput.h"
@@ -12,6 +13,7 @@
 #include "station/QueueControls.h"
 #include "station/ReportViewer.h"
 #include "station/RequestGrid.h"
+#include "station/StandbyControls.h"
 #include "station/StationNotices.h"
 #include "station/StationSettings.h"
 #include "station/StationTimers.h"
@@ -71,6 +73,7 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
 }
 
 Station::~Station() {
+    delete m_standby; // gives the lease up while the lab database is still there
     m_window->removeEventFilter(this);
 }
 
@@ -87,6 +90,7 @@ bool Station::show() {
         return false;
     }
     activate();
+    startStandby();
     return true;
 }
 
@@ -153,6 +157,8 @@ void Station::onRefreshTick() {
 }
 
 void Station::onAutoPrintTick() {
+    if (m_standby && !m_standby->mayPrintAutomatically())
+        return; // another station holds the lease: this one prints by hand only
     m_queue->onAutoPrintTick();
 }
 
@@ -160,4 +166,13 @@ bool Station::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_window.get() && event->type() == QEvent::Close)
         exitStation();
     return QObject::eventFilter(watched, event);
+}
+
+void Station::startStandby() {
+    const int probeSeconds = StandbySettings::probeSeconds();
+    const QString lease = StandbySettings::leaseName();
+    if (probeSeconds == 0 && lease.isEmpty())
+        return;
+    m_standby = new StandbyControls(m_lab, *m_queue, *m_notices, probeSeconds, lease,
+                                    StandbySettings::stationName(), m_core->log.folder(), this);
 }

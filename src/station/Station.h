@@ -16,6 +16,7 @@ class LookupInput;
 class LookupPanel;
 class PrintCommand;
 class QueueControls;
+class StandbyControls;
 class StationNotices;
 class StationTimers;
 class StationWindow;
@@ -66,6 +67,8 @@ protected:
 
 private:
     void load();
+    // The change probe and the lease, when the settings ask for them.
+    void startStandby();
 
     LabDatabase& m_lab;
     StationActivity m_activity;
@@ -82,4 +85,5 @@ private:
     PrintCommand* m_printCommand = nullptr; // owned by this object
     QueueControls* m_queue = nullptr;       // owned by this object
     bool m_exiting = false;
+    StandbyControls* m_standby = nullptr; // owned by this object; only when its settings ask
 };

@@ -1,5 +1,6 @@
 #include "StationTestSupport.h"
 #include "TestData.h"
+#include "app/FileLease.h"
 #include "labdb/LabDbBuilder.h"
 #include "queue/AutoPrintCycle.h"
 #include "queue/PrintLog.h"
@@ -9,6 +10,7 @@
 #include "station/PrintCommand.h"
 #include "station/QueueControls.h"
 #include "station/RequestGrid.h"
+#include "station/StandbyControls.h"
 #include "station/Station.h"
 #include "station/StationFrame.h"
 #include "station/StationNotices.h"
@@ -46,6 +48,7 @@ private Q_SLOTS:
     void aLookupsBoxDoesNotHoldRunsBack();
     void refreshPressDuringARunWaitsForIt();
     void refreshPressDuringAPrintJobWaitsForIt();
+    void aStandbyPrintsOnlyOnceItTakesTheLease();
 
 private:
     Station& station() { return m_fixture->station(); }
@@ -447,3 +450,32 @@ void QueueCycleTest::refreshPressDuringAPrintJobWaitsForIt() {
 
 QTEST_MAIN(QueueCycleTest)
 #include "tst_queue_cycle.moc"
+
+void QueueCycleTest::aStandbyPrintsOnlyOnceItTakesTheLease() {
+    FileLease holder(m_world->labPath(), QStringLiteral("lab"));
+    QVERIFY(holder.take());
+    holder.noteHolder(QStringLiteral("bench 9"));
+    for (const auto& [key, value] : {std::pair{"PrintLease", "lab"}, {"ChangeProbeSeconds", "5"}})
+        m_world->storeSetting(QStringLiteral("Wrenfold"), QStringLiteral("LabBarcodes"),
+                              QLatin1String(key), QLatin1String(value));
+    m_fixture.reset(); // one connection at a time
+    m_fixture = std::make_unique<StationFixture>(*m_world);
+    QVERIFY(station().show());
+    station().labelPrinting().setTemplatePath(m_world->writePdfTemplate());
+    QCOMPARE(station().notices().recent().last(),
+             QStringLiteral("automatic printing is done by bench 9"));
+    auto* standby = station().findChild<StandbyControls*>();
+    QVERIFY(standby);
+    standby->onProbeTick(); // the list fills, but only the holder prints automatically
+    QCOMPARE(gridNumbers(grid()), (QStringList{"T300C", "T200C", "T100C"}));
+    station().onAutoPrintTick();
+    QCOMPARE(pdfs(), 0);
+    holder.release(); // the holder ends: the next check takes over and prints at once
+    standby->onLeaseTick();
+    QCOMPARE(pdfs(), 4);
+    m_world->lab().addRequest(
+        request(QStringLiteral("T400C"), 1, {item(QStringLiteral("UA"), "B400")}));
+    standby->onProbeTick();
+    QCOMPARE(pdfs(), 5);
+    QVERIFY(!holder.take());
+}

@@ -6,7 +6,8 @@ transactions; any other text is refused with an error, so an unexpected statemen
 Prints "port N" once it listens. Control: words in the file given by --control, read before
 every request: "drop" (the next request's connection is closed unanswered; the word is used up),
 "deny <procedure>" (error 229 for that procedure), "clock <minutes>" (the server's clock that many
-minutes from the machine's, as a server in another time zone or with a clock set wrong). A lock on the SQLite file held longer than
+minutes from the machine's, as a server in another time zone or with a clock set wrong),
+"cut <lock>" (the connection that holds that application lock is closed at its next request). A lock on the SQLite file held longer than
 --lock-wait-ms fails with error 1222.
 
 Encryption, as SQL Server negotiates it in the pre-login (--encryption): "none" offers none (the
@@ -98,6 +99,21 @@ def any_case(statement):
 NVARCHAR = {"Exam", "PatientName", "Instrument"}  # nvarchar in the lab's tables; the rest varchar
 DATETIME = {"transdate", "serverdate"}
 INT = {"DATA_TYPE", "PRECISION", "Items"}
+
+# The change probe and the session-owned application lock of the lease for automatic printing.
+PROBE = ("select count(*) as items, max(A.Transdate) as newest from Laboratory..tbLabMaster A "
+         "where A.RequestStatus = 'X' and A.Transdate >= dateadd(minute, datediff(minute, 0, getdate()) - 359, 0)")
+PROBE_SQL = ("SELECT count(*) AS items, max(Transdate) AS newest FROM tbLabMaster WHERE RequestStatus = 'X'"
+             " AND Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')")
+TAKE_LOCK = (r"DECLARE @result int; EXEC @result = sp_getapplock @Resource = N" + LIT +
+             r", @LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0, @DbPrincipal = 'public';"
+             r" SELECT @result AS result")
+LOCK_MODE = r"SELECT APPLOCK_MODE\('public', N" + LIT + r", 'Session'\) AS mode"
+LOCK_TEST = r"SELECT APPLOCK_TEST\('public', N" + LIT + r", 'Exclusive', 'Session'\) AS free"
+RELEASE_LOCK = r"EXEC sp_releaseapplock @Resource = N" + LIT + r", @LockOwner = 'Session', @DbPrincipal = 'public'"
+DATETIME.add("newest")
+INT.update({"items", "result", "free"})
+APPLOCKS, APPLOCKS_GUARD = {}, threading.Lock()  # resource -> [owning session, grant count]
 
 
 class SqlError(Exception):
@@ -265,6 +281,10 @@ class Session(socketserver.BaseRequestHandler):
 
     def finish(self):
         self.db.close()
+        with APPLOCKS_GUARD:  # the server drops a session's locks with its connection
+            for resource in [r for r, (owner, _) in APPLOCKS.items() if owner is self]:
+                del APPLOCKS[resource]
+                self.log(f"applock {resource!r} released with the connection")
 
     def log(self, text):
         print(f"[{self.client_address[1]}] {text}", file=sys.stderr, flush=True)
@@ -335,6 +355,9 @@ class Session(socketserver.BaseRequestHandler):
                 return
             if "drop" in self.control():
                 self.log("dropped")
+                return
+            if self.cut():
+                self.log("cut as the holder of an application lock")
                 return
             if kind == 6:
                 self.send(done(0x20))
@@ -518,11 +541,55 @@ class Session(socketserver.BaseRequestHandler):
             return result_set(*self.sql("SELECT " + NOW + " AS serverdate"))
         if text == WRITE_CHECK:
             return self.write_check()
+        if text == PROBE:
+            return result_set(*self.sql(PROBE_SQL))
+        applock = self.applock(text)
+        if applock is not None:
+            return applock
         if text == END_WRITE_CHECK:
             if self.db.in_transaction:
                 self.sql("ROLLBACK")
             return done()
         raise refused(text)
+
+    def cut(self):
+        words = self.control()
+        with APPLOCKS_GUARD:
+            held = [w for w in words if w.startswith("cut ") and APPLOCKS.get(w[4:], (None,))[0] is self]
+        if held:
+            with open(self.opts.control, "w", encoding="utf-8") as f:
+                f.write("\n".join(w for w in words if w not in held))
+        return bool(held)
+
+    def applock(self, text):
+        for pattern, kind in ((TAKE_LOCK, "take"), (LOCK_MODE, "mode"), (LOCK_TEST, "test"),
+                              (RELEASE_LOCK, "release")):
+            m = re.fullmatch(pattern, text)
+            if m:
+                break
+        else:
+            return None
+        resource = m[1].replace("''", "'")
+        with APPLOCKS_GUARD:
+            owner, count = APPLOCKS.get(resource, (None, 0))
+            if kind == "take":
+                result = -1 if owner not in (None, self) else 0
+                if result == 0:
+                    APPLOCKS[resource] = (self, count + 1)
+                self.log(f"applock {resource!r} {'granted' if result == 0 else 'refused'}")
+                return result_set(["result"], [[result]])
+            if kind == "mode":
+                return result_set(["mode"], [["Exclusive" if owner is self else "NoLock"]])
+            if kind == "test":
+                return result_set(["free"], [[1 if owner in (None, self) else 0]])
+            if owner is not self:
+                raise SqlError(1223, f"Cannot release the application lock (Database Principal: 'public', "
+                                     f"Resource: '{resource}') because it is not currently held.")
+            if count > 1:
+                APPLOCKS[resource] = (self, count - 1)
+            else:
+                del APPLOCKS[resource]
+            return done()
 
     def write_check(self):
         try:

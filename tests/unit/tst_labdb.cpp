@@ -8,6 +8,8 @@
 #include "app/LabStatements.h"
 #include "app/SqliteLabDatabase.h"
 #include "labdb/LabDbBuilder.h"
+#include "queue/ChangeProbe.h"
+#include "queue/PrintLease.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -186,6 +188,79 @@ private Q_SLOTS:
         fingerprints.sort();
         QCOMPARE(fingerprints, (QStringList{"T1C 1 1001", "T2C 1 1001", "T4C 1 1001", "T5C 1 9001",
                                             "T6C 1 ", "T7C 3 1002"}));
+        // The probe counts the window's item rows of status X, whatever their form or catalogue.
+        const RowSet probe = m_db->changeProbe();
+        QCOMPARE(probe.value(0, QStringLiteral("items")), QStringLiteral("7"));
+        QCOMPARE(probe.value(0, QStringLiteral("newest")),
+                 rows.value(0, QStringLiteral("transdate")));
+    }
+
+    // A change is a newer request or more item rows; fewer rows alone are none.
+    void changeProbeSeesNewRequests() {
+        ChangeProbe probe(*m_db);
+        QVERIFY(probe.poll()); // the first answer, of an empty window, starts the list
+        QVERIFY(!probe.poll());
+        const auto add = [this](const QString& refNum, int minutesAgo) {
+            m_builder->addRequest(request(refNum, m_now.addSecs(-60 * minutesAgo),
+                                          {item(QStringLiteral("1001"), QStringLiteral("CBC"),
+                                                refNum + QStringLiteral("B"))}));
+        };
+        add(QStringLiteral("T1C"), 5);
+        QVERIFY(probe.poll());
+        add(QStringLiteral("T2C"), 30); // older than the newest: only the count tells
+        QVERIFY(probe.poll());
+        add(QStringLiteral("T3C"), 400);
+        QVERIFY(!probe.poll());
+        {
+            QSqlDatabase file =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("edit"));
+            file.setDatabaseName(m_path);
+            QVERIFY(file.open());
+            QVERIFY(QSqlQuery(file).exec(
+                QStringLiteral("UPDATE tbLabMaster SET RequestStatus = 'R' WHERE RefNum = 'T2C'")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("edit"));
+        QVERIFY(!probe.poll());
+        probe.forget();
+        QVERIFY(probe.poll());
+    }
+
+    // One holder among the connections to one lab; the end of its connection frees the lease.
+    void leaseHeldByOneStation() {
+        const QString secondName = QStringLiteral("second");
+        QSqlDatabase second = QSqlDatabase::cloneDatabase(connectionName, secondName);
+        QVERIFY(second.open());
+        auto other = makeLabDatabase(secondName);
+        const QString name = QStringLiteral("bench's lease");
+        PrintLease mine(m_db->lease(name, m_dir.path()), name, QStringLiteral("bench 1"));
+        auto theirs = std::make_unique<PrintLease>(other->lease(name, m_dir.path()), name,
+                                                   QStringLiteral("bench 2"));
+        QVERIFY(m_db->lease(name, m_dir.path())->isFree());
+        QVERIFY(mine.poll());
+        QVERIFY(mine.poll()); // held, not taken twice: one release frees it
+        QVERIFY(!theirs->poll());
+        QCOMPARE(theirs->statusText(), QStringLiteral("automatic printing is done by bench 1"));
+        QVERIFY(!other->lease(name, m_dir.path())->isFree());
+        QVERIFY(other->lease(QStringLiteral("another lab"), m_dir.path())->take());
+        mine.release();
+        QVERIFY(theirs->poll());
+        QVERIFY(!mine.poll());
+        QCOMPARE(mine.state(), PrintLease::State::Standby);
+        QCOMPARE(mine.printingStation(), QStringLiteral("bench 2"));
+        if (TdsTestServer::road()) {
+            // The holder's connection is cut: the server frees the lease with the session, so the
+            // holder, connected again, takes it anew rather than finding it held.
+            m_server->dropConnections();
+            QVERIFY(theirs->poll());
+            QVERIFY(!mine.poll());
+        } else {
+            theirs.reset(); // its lock file closed, as when its process ends
+            QVERIFY(mine.poll());
+        }
+        theirs.reset();
+        other.reset();
+        second = QSqlDatabase();
+        QSqlDatabase::removeDatabase(secondName);
     }
 
     void recentRequestsNewestFiftyFirst() {

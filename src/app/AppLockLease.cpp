@@ -1,0 +1,76 @@
+#include "app/AppLockLease.h"
+
+#include "app/Failure.h"
+#include "app/LabStatements.h"
+#include "app/QueryReader.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSqlDatabase>
+
+AppLockLease::AppLockLease(QString connectionName, QString name, QString noteFolder,
+                           std::function<void()> reconnect)
+    : m_connectionName(std::move(connectionName))
+    , m_name(std::move(name))
+    , m_notePath(notePath(noteFolder, m_name))
+    , m_reconnect(std::move(reconnect)) {}
+
+QString AppLockLease::notePath(const QString& folder, const QString& name) {
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9_.-]"));
+    return folder + QStringLiteral("/lease ") + QString(name).replace(unsafe, QStringLiteral("_")) +
+           QStringLiteral(".holder");
+}
+
+QString AppLockLease::answer(const QString& text, const QString& column) {
+    for (int attempt = 0;; ++attempt) {
+        try {
+            QSqlQuery query =
+                QueryReader::execText(QSqlDatabase::database(m_connectionName, false), text);
+            const RowSet rows = QueryReader::readAll(query);
+            return rows.isEmpty() ? QString() : rows.value(0, column);
+        } catch (const Failure&) {
+            if (attempt > 0 || !m_reconnect)
+                throw;
+            m_reconnect();
+        }
+    }
+}
+
+bool AppLockLease::holds() {
+    return answer(LabStatements::leaseMode(m_name), QStringLiteral("mode")) ==
+           QLatin1String("Exclusive");
+}
+
+bool AppLockLease::take() {
+    // Asked first: each grant to the same session is counted and would need its own release.
+    if (holds())
+        return true;
+    return answer(LabStatements::takeLease(m_name), QStringLiteral("result")).toInt() >= 0;
+}
+
+bool AppLockLease::isFree() {
+    return answer(LabStatements::leaseFree(m_name), QStringLiteral("free")) == QLatin1String("1");
+}
+
+void AppLockLease::release() {
+    if (!holds())
+        return;
+    QSqlQuery query = QueryReader::execText(QSqlDatabase::database(m_connectionName, false),
+                                            LabStatements::releaseLease(m_name));
+    QueryReader::drain(query);
+}
+
+void AppLockLease::noteHolder(const QString& station) {
+    QSaveFile file(m_notePath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(station.toUtf8()) < 0 || !file.commit())
+        throw Failure(QStringLiteral("The lease holder's note %1 cannot be written: %2.")
+                          .arg(m_notePath, file.errorString()));
+}
+
+QString AppLockLease::holder() {
+    QFile file(m_notePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll()).trimmed();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class ChangeProbe;
+class LabDatabase;
+class Notices;
+class PrintLease;
+class QTimer;
+class QueueControls;
+
+// The window side of the change probe and the lease for automatic printing: their timers and the
+// status line. Both are opt-in; the station makes this only when a setting asks for one.
+class StandbyControls : public QObject {
+    Q_OBJECT
+public:
+    // A standby checks the lease this often, so it takes over well within 30 seconds of the
+    // holder's connection ending.
+    static constexpr int leaseCheckMs = 10000;
+
+    // probeSeconds 0: no probe; leaseName "": no lease.
+    StandbyControls(LabDatabase& lab, QueueControls& queue, Notices& notices, int probeSeconds,
+                    const QString& leaseName, const QString& stationName,
+                    const QString& printLogFolder, QObject* parent = nullptr);
+    ~StandbyControls() override;
+
+    // Whether the automatic run may print now: always without a lease, else only its holder.
+    bool mayPrintAutomatically();
+    void onProbeTick();
+    void onLeaseTick();
+    PrintLease* lease() const { return m_lease.get(); }
+
+private:
+    bool checkLease();
+
+    LabDatabase& m_lab;
+    QueueControls& m_queue;
+    Notices& m_notices;
+    std::unique_ptr<ChangeProbe> m_probe;
+    std::unique_ptr<PrintLease> m_lease;
+    QTimer* m_probeTimer = nullptr; // owned by this object
+    QTimer* m_leaseTimer = nullptr; // owned by this object
+    QString m_shown;
+};
