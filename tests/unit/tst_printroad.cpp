@@ -207,7 +207,7 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
     QTest::addColumn<QStringList>("labels");
     QTest::addColumn<bool>("atOnce");     // printed by the first run, before any re-check
     QTest::addColumn<int>("serverClock"); // minutes from the station's
-    QTest::addColumn<QString>("refuse"); // a trigger that refuses the first run's recording
+    QTest::addColumn<QString>("refuse");  // a trigger that refuses the first run's recording
     const QString addExam =
         "INSERT INTO tbLabMaster (RefNum, TransDate, RequestStatus, ItemId, HospNum, IdNum,"
         " RequestNum, SpecimenId, SectionId, Barcode, InstrumentId, ProfileId)"
@@ -224,7 +224,8 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
     QTest::newRow("nothing new") << ""
                                  << "kept" << first << true << 0 << "";
     // The print log still rules: what it marks is taken as printed.
-    QTest::newRow("an exam added, the ledger lost") << addExam << "lost" << first << true << 0 << "";
+    QTest::newRow("an exam added, the ledger lost")
+        << addExam << "lost" << first << true << 0 << "";
     QTest::newRow("an exam added, the ledger damaged")
         << addExam << "damaged" << first << true << 0 << "";
     // Without a restart: the request's rows show an exam at once, a barcode only its re-check.
