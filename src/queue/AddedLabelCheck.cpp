@@ -57,10 +57,12 @@ void AddedLabelCheck::takeFingerprints(const RowSet& rows) {
         m_rechecks.insert(due.at(k).second);
 }
 
-bool AddedLabelCheck::needsLookup(const QString& refNum) const {
+bool AddedLabelCheck::needsLookup(const QString& refNum, bool everyRequest) const {
     const auto fingerprint = m_fingerprints.constFind(refNum);
     if (fingerprint == m_fingerprints.cend())
         return false;
+    if (everyRequest)
+        return true;
     const auto request = m_requests.constFind(refNum);
     return request == m_requests.cend() || request->fingerprint != *fingerprint ||
            m_rechecks.contains(refNum);

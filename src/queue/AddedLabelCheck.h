@@ -41,8 +41,9 @@ public:
     void takeFingerprints(const RowSet& rows);
     // None could be read this run: no printed request is looked up, nothing is forgotten.
     void noFingerprints() { m_taken = true; }
-    // Whether the printed request is looked up in this run.
-    bool needsLookup(const QString& refNum) const;
+    // Whether the printed request is looked up in this run. everyRequest: a person pressed Print
+    // Now, so every printed request of the window is looked up, changed or not.
+    bool needsLookup(const QString& refNum, bool everyRequest = false) const;
     // The request was looked up (or printed whole) in this run and has nothing left to print:
     // its fingerprint is this run's. printed: labels of it came out, so its re-checks start over.
     void settled(const QString& refNum, bool printed);

@@ -97,4 +97,5 @@ private:
     AddedLabelCheck m_added;
     qint64 m_run = 0;
     bool m_endEarly = false;
+    bool m_byTimer = true; // the run in progress came from the timer, not from Print Now
 };
