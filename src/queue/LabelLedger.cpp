@@ -122,18 +122,22 @@ void LabelLedger::openFile(const QString& path) {
     if (!db.open())
         throw fail(db.lastError().text());
     QSqlQuery query(db);
-    // Entries of the first version name no database: no database can own them.
-    if (query.exec(QStringLiteral("SELECT 1 FROM pragma_table_info('labels') WHERE name = 'db'")) &&
+    // Entries of the first version name no database: no database can own them. Entries without
+    // the run's own line come from a test version of this file.
+    if (query.exec(
+            QStringLiteral("SELECT 1 FROM pragma_table_info('labels') WHERE name = 'own'")) &&
         !query.next())
         query.exec(QStringLiteral("DROP TABLE IF EXISTS labels"));
     const QStringList setup{
         QStringLiteral("PRAGMA journal_mode=WAL"),
         QStringLiteral("PRAGMA synchronous=FULL"),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS labels (db TEXT NOT NULL, request TEXT NOT "
-                       "NULL, barcode TEXT NOT NULL, occurrence INTEGER NOT NULL, stage INTEGER "
-                       "NOT NULL, at TEXT NOT NULL, day TEXT NOT NULL DEFAULT '', before INTEGER "
-                       "NOT NULL DEFAULT 0, PRIMARY KEY (db, request, barcode, occurrence)) "
-                       "WITHOUT ROWID"),
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS labels (db TEXT NOT NULL, request TEXT NOT "
+            "NULL, barcode TEXT NOT NULL, occurrence INTEGER NOT NULL, stage INTEGER "
+            "NOT NULL, at TEXT NOT NULL, day TEXT NOT NULL DEFAULT '', before INTEGER "
+            "NOT NULL DEFAULT 0, own INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (db, request, "
+            "barcode, occurrence)) "
+            "WITHOUT ROWID"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS labels_stage ON labels (db, stage)"),
         QStringLiteral("PRAGMA quick_check"),
     };
@@ -242,11 +246,12 @@ bool LabelLedger::ended(const QString& key) {
                 .isEmpty();
 }
 
-int LabelLedger::beginLogging(const QString& key, const QString& transDate, int linesBefore) {
-    write([this, key, transDate, linesBefore] {
-        exec(QStringLiteral("UPDATE labels SET stage = ?, at = ?, day = ?, before = ? WHERE db = ? "
-                            "AND request = ? AND stage IN (?, ?)"),
-             {int(Stage::Logging), nowText(), transDate, linesBefore, m_database, key,
+int LabelLedger::beginLogging(const QString& key, const QString& transDate, int linesBefore,
+                              bool ownLine) {
+    write([this, key, transDate, linesBefore, ownLine] {
+        exec(QStringLiteral("UPDATE labels SET stage = ?, at = ?, day = ?, before = ?, own = ? "
+                            "WHERE db = ? AND request = ? AND stage IN (?, ?)"),
+             {int(Stage::Logging), nowText(), transDate, linesBefore, int(ownLine), m_database, key,
               int(Stage::Recorded), int(Stage::Logging)});
     });
     return column(QStringLiteral("SELECT count(*) FROM labels WHERE db = ? AND request = ? AND "
@@ -267,8 +272,9 @@ void LabelLedger::loggingFailed(const QString& key) {
 QList<LabelLedger::Logging> LabelLedger::unfinishedLogging() {
     open();
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("SELECT request, day, max(before), count(*) FROM labels WHERE "
-                                 "db = ? AND stage = ? GROUP BY request, day"));
+    query.prepare(
+        QStringLiteral("SELECT request, day, max(before), count(*), max(own) FROM labels WHERE "
+                       "db = ? AND stage = ? GROUP BY request, day"));
     query.addBindValue(m_database);
     query.addBindValue(int(Stage::Logging));
     if (!query.exec())
@@ -277,7 +283,7 @@ QList<LabelLedger::Logging> LabelLedger::unfinishedLogging() {
     QList<Logging> result;
     while (query.next())
         result.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),
-                       query.value(3).toInt()});
+                       query.value(3).toInt(), query.value(4).toInt() != 0});
     return result;
 }
 

@@ -48,6 +48,7 @@ public:
         QString transDate;
         int linesBefore = 0;
         int lines = 0;
+        bool ownLine = false; // the automatic run's own line went with the labels' lines
     };
 
     // path: the journal's file; empty keeps it in memory. database: the identity of the lab
@@ -73,8 +74,9 @@ public:
     // Whether any label of the request was logged or passed over by this station.
     bool ended(const QString& key);
     // The request's recorded labels become "logging" into transDate's day file, which held
-    // linesBefore lines of the request: how many lines are owed.
-    int beginLogging(const QString& key, const QString& transDate, int linesBefore);
+    // linesBefore lines of the request: how many lines are owed. ownLine: the automatic run's own
+    // line for the request goes into the same append.
+    int beginLogging(const QString& key, const QString& transDate, int linesBefore, bool ownLine);
     // The append failed and was undone: the logging labels are recorded again.
     void loggingFailed(const QString& key);
     // The requests whose log lines were being appended when the station stopped.

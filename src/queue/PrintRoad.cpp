@@ -96,8 +96,9 @@ void PrintRoad::reconcileLogging(const QString& jobKey) {
             continue;
         }
         if (!written) {
-            m_log.appendEntries(
-                QList<PrintLog::Entry>(entry.lines, {entry.request, entry.transDate}));
+            // The automatic run's own line went into the same append: it is owed too.
+            m_log.appendEntries(QList<PrintLog::Entry>(entry.lines + (entry.ownLine ? 1 : 0),
+                                                       {entry.request, entry.transDate}));
             qCInfo(lcPrint).noquote()
                 << QStringLiteral("request %1: %2 print-log lines owed since the station stopped "
                                   "appended")
@@ -395,8 +396,8 @@ bool PrintRoad::logRequest(const PrintJobOrder& order, PrintJobOutcome& outcome)
         const QString& date = order.request->TransDate;
         // Written before the append, with what the day file held: after a crash between the
         // append and "logged", the file tells whether the lines went in.
-        const int owed =
-            m_progress.ledger().beginLogging(order.key, date, m_log.linesOf(order.key, date));
+        const int owed = m_progress.ledger().beginLogging(
+            order.key, date, m_log.linesOf(order.key, date), !lines.isEmpty());
         logging = owed > 0;
         for (int i = 0; i < owed; ++i)
             lines.append({order.key, date});
