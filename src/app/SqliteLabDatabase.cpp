@@ -134,7 +134,16 @@ Failure fileGone(const QString& path) {
 SqliteLabDatabase::SqliteLabDatabase(QString connectionName)
     : SqlLabDatabase(std::move(connectionName))
     , m_path(filePath(database().databaseName()))
-    , m_identity(fileIdentity(m_path)) {}
+    , m_identity(fileIdentity(m_path)) {
+    limitPageCache();
+}
+
+void SqliteLabDatabase::limitPageCache() {
+    // The station reads the six-hour window and single requests: without a bound, SQLite's page
+    // cache fills to 2 MB as the file grows over the day.
+    QSqlQuery query(database());
+    query.exec(QStringLiteral("PRAGMA cache_size=-256"));
+}
 
 QString SqliteLabDatabase::databaseNameFor(const QString& path) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
@@ -284,6 +293,7 @@ void SqliteLabDatabase::checkWritable() {
         reopen();
         // A file being copied back is not the database yet: opened again at the next check.
         checkSchema(database());
+        limitPageCache();
         m_identity = identity;
     }
 

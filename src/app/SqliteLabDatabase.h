@@ -62,6 +62,7 @@ private:
     void execute(const QString& text, const QVariantList& values);
     // Throws Failure when the file at m_path is not the one open (deleted, or replaced).
     void checkSameFile() const;
+    void limitPageCache();
 
     QString m_path;
     QByteArray m_identity;

@@ -131,6 +131,9 @@ void LabelLedger::openFile(const QString& path) {
     const QStringList setup{
         QStringLiteral("PRAGMA journal_mode=WAL"),
         QStringLiteral("PRAGMA synchronous=FULL"),
+        // A week of finished entries would otherwise fill SQLite's 2 MB page cache as the file
+        // grows; the station reads only a request's own rows and the unfinished ones.
+        QStringLiteral("PRAGMA cache_size=-128"),
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS labels (db TEXT NOT NULL, request TEXT NOT "
             "NULL, barcode TEXT NOT NULL, occurrence INTEGER NOT NULL, stage INTEGER "
