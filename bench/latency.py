@@ -6,7 +6,8 @@ embedded database and over FreeTDS to the TDS test server, each with "ChangeProb
 without. Requests are inserted at random moments for --seconds; a request's latency runs from
 its insert to the modification time of the PDF file that carries its barcode. Prints, per
 station, `request to label, <probe>, <road>: median A s, 95th percentile B s, N requests`, and for
-the SQL Server road the lab statements per minute while idle.
+the SQL Server road the lab statements per minute while idle (over three minutes after the last
+label, so the list's refresh every third minute counts).
 
 Usage: bench/latency.py [--build build/release] [--seconds 150]
 """
@@ -102,9 +103,6 @@ class Station:
 
     def run(self, results):
         time.sleep(20)  # started, and its first probe answered
-        before = self.statements()
-        time.sleep(60)  # idle: the demo's requests wait for the minute timers at most
-        idle = None if before is None else self.statements() - before
         start, n = time.time(), 0
         moments = sorted(random.uniform(0, self.seconds) for _ in range(max(4, self.seconds // 8)))
         for moment in moments:
@@ -117,6 +115,15 @@ class Station:
         while len(self.printed) < len(self.inserted) and time.time() < deadline:
             self.watch()
             time.sleep(0.2)
+        # Idle once no label has come out for 20 s (without the probe the demo's requests print
+        # with the first refresh too), over three minutes: one whole cycle of the list's refresh.
+        count = -1
+        while count != len(os.listdir(self.labels)):
+            count = len(os.listdir(self.labels))
+            time.sleep(20)
+        before = self.statements()
+        time.sleep(180)
+        idle = None if before is None else (self.statements() - before) / 3
         self.process.kill()
         if self.server:
             self.server.kill()
@@ -131,11 +138,18 @@ def main():
     opts = p.parse_args()
     stations = [Station(opts.build, road, probe, opts.seconds)
                 for road in ("embedded", "SQL Server through FreeTDS") for probe in (True, False)]
-    results, threads = [], [threading.Thread(target=s.run, args=(results,)) for s in stations]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    results = []
+    threads = [threading.Thread(target=s.run, args=(results,)) for s in stations]
+    try:
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+    finally:  # no station or server outlives the bench
+        for s in stations:
+            for process in (s.process, s.server):
+                if process and process.poll() is None:
+                    process.kill()
     for s, latencies, idle in sorted(results, key=lambda r: (r[0].road, not r[0].probe)):
         probe = "probe at 5 s" if s.probe else "probe off"
         if latencies:
@@ -146,7 +160,7 @@ def main():
         if missing:
             print(f"  {missing} of {len(s.inserted)} requests not printed within 300 s of the last insert")
         if idle is not None:
-            print(f"lab statements per minute when idle, {probe}, {s.road}: {idle}")
+            print(f"lab statements per minute when idle, {probe}, {s.road}: {idle:.1f}")
         shutil.rmtree(s.dir, ignore_errors=True)
 
 
