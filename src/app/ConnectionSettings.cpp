@@ -73,30 +73,27 @@ QString connectionSettingsLocation() {
     return connectionSettingsSource().location;
 }
 
-QString connectionSettingsFile() {
-    return connectionSettingsSource().file;
-}
-
 QStringList connectionSettingsProblems(const QString& machineFile) {
     const ConnectionSource source = connectionSettingsSource(machineFile);
+    QStringList problems;
     if (source.machineWide) {
         if (!QFileInfo(source.file).isReadable())
             return {source.file + QStringLiteral(" cannot be read by this account.")};
         const IniFile machine = readIni(source.file);
-        QStringList problems;
         for (const QString& problem : machine.problems())
             problems.append(source.file + QStringLiteral(", ") + problem);
         if (!machine.hasSection(section))
             problems.prepend(QStringLiteral("No connection settings: nothing in ") +
                              source.location + QLatin1Char('.'));
-        return problems;
+    } else {
+        problems = SettingsStore::problems(application);
+        if (!SettingsStore::hasSection(application, section))
+            problems.prepend(QStringLiteral("No connection settings: nothing in %1 nor in %2.")
+                                 .arg(source.location, sectionOf(machineFile)));
     }
-    QStringList problems = SettingsStore::problems(application);
-    const QString security = ReadConnectionSettings().securityProblem();
+    // Either file: a misspelt security value stops the connection, so the check names it.
+    const QString security = ReadConnectionSettings(machineFile).securityProblem();
     if (!security.isEmpty())
         problems.append(security);
-    if (!SettingsStore::hasSection(application, section))
-        problems.prepend(QStringLiteral("No connection settings: nothing in %1 nor in %2.")
-                             .arg(source.location, sectionOf(machineFile)));
     return problems;
 }
