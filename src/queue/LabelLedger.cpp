@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -37,6 +38,25 @@ const QString unfinished = QStringLiteral("stage IN (%1, %2, %3, %4)")
                                .arg(int(Stage::Printed))
                                .arg(int(Stage::Recorded))
                                .arg(int(Stage::Logging));
+
+// Runs one statement on the journal's connection; throws JournalFailure saying what failed.
+QSqlQuery runStatement(const QString& connection, const QString& path, const QString& statement,
+                       const QVariantList& values, const QString& failed) {
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.setForwardOnly(true);
+    query.prepare(statement);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw JournalFailure(
+            QStringLiteral("The label journal %1 could not be %2: %3")
+                .arg(QDir::toNativeSeparators(path), failed, query.lastError().text()));
+    return query;
+}
+
+bool finished(Stage stage) {
+    return stage == Stage::Logged || stage == Stage::PassedOver;
+}
 
 } // namespace
 
@@ -167,26 +187,13 @@ void LabelLedger::purge() {
 
 void LabelLedger::exec(const QString& statement, const QVariantList& values) {
     open();
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(statement);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw JournalFailure(QStringLiteral("The label journal %1 could not be written: %2")
-                                 .arg(QDir::toNativeSeparators(m_path), query.lastError().text()));
+    runStatement(m_connection, m_path, statement, values, QStringLiteral("written"));
 }
 
 QVariantList LabelLedger::column(const QString& statement, const QVariantList& values) {
     open();
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.setForwardOnly(true);
-    query.prepare(statement);
-    query.addBindValue(m_database);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw JournalFailure(QStringLiteral("The label journal %1 could not be read: %2")
-                                 .arg(QDir::toNativeSeparators(m_path), query.lastError().text()));
+    QSqlQuery query = runStatement(m_connection, m_path, statement,
+                                   QVariantList{m_database} + values, QStringLiteral("read"));
     QVariantList result;
     while (query.next())
         result.append(query.value(0));
@@ -204,7 +211,6 @@ LabelLedger::Stage LabelLedger::stage(const QString& key, const QString& label) 
 
 void LabelLedger::setStage(const QString& key, const QString& label, Stage stage) {
     write([this, key, label, stage] {
-        open();
         purge();
         const auto [barcode, occurrence] = splitLabel(label);
         exec(QStringLiteral("INSERT OR REPLACE INTO labels (db, request, barcode, occurrence, "
@@ -214,23 +220,27 @@ void LabelLedger::setStage(const QString& key, const QString& label, Stage stage
 }
 
 QStringList LabelLedger::owed(const QString& key, const QStringList& labels) {
-    const QVariantList pending =
-        column(QStringLiteral("SELECT barcode || char(10) || occurrence FROM labels WHERE db = ? "
-                              "AND request = ? AND ") +
-                   unfinished,
-               {key});
+    open();
+    QHash<QString, Stage> stages;
+    QSqlQuery query = runStatement(
+        m_connection, m_path,
+        QStringLiteral("SELECT barcode || char(10) || occurrence, stage FROM labels WHERE db = ? "
+                       "AND request = ?"),
+        {m_database, key}, QStringLiteral("read"));
+    while (query.next())
+        stages.insert(query.value(0).toString(), static_cast<Stage>(query.value(1).toInt()));
     QStringList owed;
     for (const QString& label : labels) {
-        const Stage now = stage(key, label);
+        const Stage now = stages.value(label, Stage::Unknown);
         if (now == Stage::Unknown)
             setStage(key, label, Stage::ToPrint);
-        if (now != Stage::Logged && now != Stage::PassedOver)
+        if (!finished(now))
             owed.append(label);
     }
     // A label the request no longer has (its barcode changed, its exam removed) is owed no more.
-    for (const QVariant& gone : pending) {
-        if (!labels.contains(gone.toString()))
-            setStage(key, gone.toString(), Stage::PassedOver);
+    for (auto it = stages.cbegin(); it != stages.cend(); ++it) {
+        if (!finished(it.value()) && !labels.contains(it.key()))
+            setStage(key, it.key(), Stage::PassedOver);
     }
     return owed;
 }
@@ -274,15 +284,11 @@ void LabelLedger::loggingFailed(const QString& key) {
 
 QList<LabelLedger::Logging> LabelLedger::unfinishedLogging() {
     open();
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(
+    QSqlQuery query = runStatement(
+        m_connection, m_path,
         QStringLiteral("SELECT request, day, max(before), count(*), max(own) FROM labels WHERE "
-                       "db = ? AND stage = ? GROUP BY request, day"));
-    query.addBindValue(m_database);
-    query.addBindValue(int(Stage::Logging));
-    if (!query.exec())
-        throw JournalFailure(QStringLiteral("The label journal %1 could not be read: %2")
-                                 .arg(QDir::toNativeSeparators(m_path), query.lastError().text()));
+                       "db = ? AND stage = ? GROUP BY request, day"),
+        {m_database, int(Stage::Logging)}, QStringLiteral("read"));
     QList<Logging> result;
     while (query.next())
         result.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toInt(),

@@ -7,6 +7,12 @@
 #include <QStringList>
 #include <functional>
 
+// The journal cannot be opened, read or written.
+class JournalFailure : public Failure {
+public:
+    using Failure::Failure;
+};
+
 // The station's write-ahead journal of labels, in a small SQLite file of its own (WAL, synced at
 // every write). Every label a job takes on goes through its stages in one order:
 //   to print -> printed -> recorded -> logging -> logged,   or passed over,
@@ -23,12 +29,6 @@
 // Every operation throws JournalFailure when the file cannot be opened, read or written: a journal
 // that does not hold what the station did would print labels twice or lose their log lines, so
 // its failure stops printing like an unwritable print log.
-// The journal cannot be opened, read or written.
-class JournalFailure : public Failure {
-public:
-    using Failure::Failure;
-};
-
 class LabelLedger {
 public:
     // The stored numbers are the file's: 1 to 4 come from the journal's first version.

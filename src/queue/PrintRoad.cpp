@@ -49,8 +49,7 @@ PrintJobOutcome PrintRoad::print(const PrintJobOrder& order) {
         if (reconcile(outcome, order.key))
             run(order, outcome);
     } catch (const JournalFailure& failure) {
-        outcome = stationFault(outcome, int(StationFaults::Source::Journal), failure.description(),
-                               order.key, [&ledger = m_progress.ledger()] { ledger.check(); });
+        outcome = journalFault(outcome, failure, order.key);
     }
     m_faults.jobEnded(order.key);
     return outcome;
@@ -78,8 +77,7 @@ bool PrintRoad::reconcileBeforeRun(QString& reason) {
         if (reconcile(outcome, QString()))
             return true;
     } catch (const JournalFailure& failure) {
-        outcome = stationFault(outcome, int(StationFaults::Source::Journal), failure.description(),
-                               QString(), [&ledger = m_progress.ledger()] { ledger.check(); });
+        outcome = journalFault(outcome, failure, QString());
     }
     reason = outcome.reason;
     return false;
@@ -107,6 +105,12 @@ void PrintRoad::reconcileLogging(const QString& jobKey) {
         }
         journal.markLogged(entry.request, {});
     }
+}
+
+PrintJobOutcome PrintRoad::journalFault(const PrintJobOutcome& outcome,
+                                        const JournalFailure& failure, const QString& key) {
+    return stationFault(outcome, int(StationFaults::Source::Journal), failure.description(), key,
+                        [&ledger = m_progress.ledger()] { ledger.check(); });
 }
 
 PrintJobOutcome PrintRoad::stationFault(PrintJobOutcome outcome, int source, const QString& reason,
@@ -337,7 +341,6 @@ void PrintRoad::finish(Job& job) {
         return;
     // The lines are in the day file: a crash before this write is reconciled from it.
     m_progress.logged(order.key, PrintProgress::labelIds(order.request->Barcodes));
-    outcome.end = End::Complete;
 }
 
 void PrintRoad::checkNothingAdded(const PrintJobOrder& order, PrintJobOutcome& outcome) {

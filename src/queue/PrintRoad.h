@@ -8,6 +8,7 @@
 #include <optional>
 
 class ExamChecklistModel;
+class JournalFailure;
 class LabDatabase;
 class LabelPrinting;
 class PrintProgress;
@@ -94,6 +95,9 @@ private:
     // Every entry taken: the request logged, unless it has faults or changed since its lookup.
     void finish(Job& job);
     void checkNothingAdded(const PrintJobOrder& order, PrintJobOutcome& outcome);
+    // The journal's failure held as a station fault; its check repeats what failed.
+    PrintJobOutcome journalFault(const PrintJobOutcome& outcome, const JournalFailure& failure,
+                                 const QString& key);
     // Holds a station fault whose check is the failed operation repeated; a request that fails
     // again at the same step right after that check passed fails alone instead.
     PrintJobOutcome stationFault(PrintJobOutcome outcome, int source, const QString& reason,
