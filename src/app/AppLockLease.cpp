@@ -2,37 +2,28 @@
 
 #include "app/Failure.h"
 #include "app/LabStatements.h"
-#include "app/QueryReader.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
-#include <QSqlDatabase>
 
-AppLockLease::AppLockLease(QString connectionName, QString name, QString noteFolder,
-                           std::function<void()> reconnect)
-    : m_connectionName(std::move(connectionName))
+AppLockLease::AppLockLease(Link link, QString name, QString noteFolder)
+    : m_link(std::move(link))
     , m_name(std::move(name))
-    , m_notePath(notePath(noteFolder, m_name))
-    , m_reconnect(std::move(reconnect)) {}
+    , m_notePath(notePath(noteFolder, m_name)) {}
 
 QString AppLockLease::notePath(const QString& folder, const QString& name) {
-    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9_.-]"));
-    return folder + QStringLiteral("/lease ") + QString(name).replace(unsafe, QStringLiteral("_")) +
-           QStringLiteral(".holder");
+    return folder + QStringLiteral("/lease ") + fileNamePart(name) + QStringLiteral(".holder");
 }
 
 QString AppLockLease::answer(const QString& text, const QString& column) {
     for (int attempt = 0;; ++attempt) {
         try {
-            QSqlQuery query =
-                QueryReader::execText(QSqlDatabase::database(m_connectionName, false), text);
-            const RowSet rows = QueryReader::readAll(query);
+            const RowSet rows = m_link.rows(text);
             return rows.isEmpty() ? QString() : rows.value(0, column);
         } catch (const Failure&) {
-            if (attempt > 0 || !m_reconnect)
+            if (attempt > 0 || !m_link.reconnect)
                 throw;
-            m_reconnect();
+            m_link.reconnect();
         }
     }
 }
@@ -56,9 +47,7 @@ bool AppLockLease::isFree() {
 void AppLockLease::release() {
     if (!holds())
         return;
-    QSqlQuery query = QueryReader::execText(QSqlDatabase::database(m_connectionName, false),
-                                            LabStatements::releaseLease(m_name));
-    QueryReader::drain(query);
+    m_link.execute(LabStatements::releaseLease(m_name));
 }
 
 void AppLockLease::noteHolder(const QString& station) {

@@ -12,9 +12,15 @@
 // holds a lock, so the holder notes its station name in a file in the shared print-log folder.
 class AppLockLease : public LeaseLock {
 public:
-    // reconnect opens a lost connection again (a statement that failed is then sent once more).
-    AppLockLease(QString connectionName, QString name, QString noteFolder,
-                 std::function<void()> reconnect);
+    // How the lease's statements reach the server: through the lab database, counted like its
+    // own. reconnect opens a lost connection again (a statement that failed is then sent once
+    // more).
+    struct Link {
+        std::function<RowSet(const QString&)> rows;
+        std::function<void(const QString&)> execute;
+        std::function<void()> reconnect;
+    };
+    AppLockLease(Link link, QString name, QString noteFolder);
 
     bool take() override;
     bool holds() override;
@@ -29,8 +35,7 @@ public:
 private:
     QString answer(const QString& text, const QString& column);
 
-    QString m_connectionName;
+    Link m_link;
     QString m_name;
     QString m_notePath;
-    std::function<void()> m_reconnect;
 };

@@ -42,8 +42,6 @@ ConnectionSettings
 ReadConnectionSettings(const QString& machineFile = FilePlaces::machineConnectionFile());
 // Where the connection settings are read from (registry key, or file and section), for messages.
 QString connectionSettingsLocation();
-// The settings file that holds them, password included; empty on Windows (the registry).
-QString connectionSettingsFile();
 // What is wrong with the stored settings, for the IT staff: the section missing, lines of the
 // settings file that cannot be read. Empty when nothing is wrong.
 QStringList

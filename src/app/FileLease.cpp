@@ -1,14 +1,10 @@
 #include "app/FileLease.h"
 
-#include <QRegularExpression>
-
 FileLease::FileLease(const QString& databasePath, const QString& name)
     : m_lock(lockPath(databasePath, name)) {}
 
 QString FileLease::lockPath(const QString& databasePath, const QString& name) {
-    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9_.-]"));
-    return databasePath + QStringLiteral(".lease-") +
-           QString(name).replace(unsafe, QStringLiteral("_"));
+    return databasePath + QStringLiteral(".lease-") + fileNamePart(name);
 }
 
 bool FileLease::take() {

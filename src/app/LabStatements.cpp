@@ -33,15 +33,16 @@ QString olderRecentRequests(const QDateTime& before) {
            literal(before.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))) + recentOrder;
 }
 
+// The start of the minute 359 minutes before the current one: the rows
+// datediff(minute, Transdate, getdate()) < 360 of the recent query keeps, without a function
+// over the column, so an index on Transdate answers it.
+#define IN_WINDOW "A.Transdate >= dateadd(minute, datediff(minute, 0, getdate()) - 359, 0)"
+
 QString requestFingerprints() {
-    // dateadd(minute, datediff(minute, 0, getdate()) - 359, 0) is the start of the minute 359
-    // minutes before the current one: the rows datediff(minute, Transdate, getdate()) < 360 of
-    // the recent query keeps, without a function over the column.
     return QStringLiteral(
         "select A.RefNum as [RefNum], count(*) as [Items], max(A.ItemId) as [LastItem]"
         " from Laboratory..tbLabMaster A"
-        " where A.Transdate >= dateadd(minute, datediff(minute, 0, getdate()) - 359, 0)"
-        " group by A.RefNum");
+        " where " IN_WINDOW " group by A.RefNum");
 }
 
 QString requestExams(const QString& refNum) {
@@ -144,9 +145,9 @@ QString serverTimeText(const QDateTime& serverTime) {
 QString changeProbe() {
     return QStringLiteral(
         "select count(*) as items, max(A.Transdate) as newest from Laboratory..tbLabMaster A "
-        "where A.RequestStatus = 'X' and "
-        "A.Transdate >= dateadd(minute, datediff(minute, 0, getdate()) - 359, 0)");
+        "where A.RequestStatus = 'X' and " IN_WINDOW);
 }
+#undef IN_WINDOW
 
 // The resource is an nvarchar literal: a lease name outside code page 1252 stays itself.
 QString takeLease(const QString& lease) {

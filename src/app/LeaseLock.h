@@ -20,4 +20,8 @@ public:
     // The holder writes its station name where the others read it; "" when nobody noted one.
     virtual void noteHolder(const QString& station) = 0;
     virtual QString holder() = 0;
+
+    // The lease's name as part of a file name: its characters other than letters, digits, "_",
+    // "." and "-" as "_".
+    static QString fileNamePart(const QString& name);
 };

@@ -125,6 +125,9 @@ RowSet SqlServerLabDatabase::changeProbe() {
 std::unique_ptr<LeaseLock> SqlServerLabDatabase::lease(const QString& name,
                                                        const QString& noteFolder) {
     // A cut connection is opened again by the write check, as after any station fault.
-    return std::make_unique<AppLockLease>(database().connectionName(), name, noteFolder,
-                                          [this] { checkWritable(); });
+    return std::make_unique<AppLockLease>(
+        AppLockLease::Link{[this](const QString& text) { return rows(text); },
+                           [this](const QString& text) { execute(text); },
+                           [this] { checkWritable(); }},
+        name, noteFolder);
 }

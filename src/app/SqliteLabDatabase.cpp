@@ -37,6 +37,10 @@ const QString olderRecentRequestsSql =
 const QString fingerprintsSql =
     QStringLiteral("SELECT A.RefNum AS RefNum, count(*) AS Items, max(A.ItemId) AS LastItem"
                    " FROM tbLabMaster A WHERE " IN_WINDOW " GROUP BY A.RefNum");
+// The window and status alone, with no join: Transdate's index answers it.
+const QString changeProbeSql =
+    QStringLiteral("SELECT count(*) AS items, max(A.Transdate) AS newest FROM tbLabMaster A"
+                   " WHERE A.RequestStatus = 'X' AND " IN_WINDOW);
 #undef IN_WINDOW
 
 const QString requestExamsSql = QStringLiteral(
@@ -328,14 +332,6 @@ void SqliteLabDatabase::checkWritable() {
 QString SqliteLabDatabase::identity() {
     return QStringLiteral("file:") + QString::fromLatin1(m_identity);
 }
-
-namespace {
-// The recent query's window and status, with no join: Transdate's index answers it.
-const QString changeProbeSql = QStringLiteral(
-    "SELECT count(*) AS items, max(Transdate) AS newest FROM tbLabMaster"
-    " WHERE RequestStatus = 'X'"
-    " AND Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')");
-} // namespace
 
 RowSet SqliteLabDatabase::changeProbe() {
     return rows(changeProbeSql, {});

@@ -25,10 +25,14 @@ struct HttpCloser {
 using Http = std::unique_ptr<http_t, HttpCloser>;
 
 // A connection of its own for each check and each job: one kept between labels may have been
-// closed by the spooler (idle, or restarted) in the meantime.
+// closed by the spooler (idle, or restarted) in the meantime. Null when it cannot be reached.
+Http openSpooler() {
+    return Http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000,
+                             nullptr));
+}
+
 Http connectToSpooler() {
-    Http http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000,
-                           nullptr));
+    Http http = openSpooler();
     if (!http)
         throw Failure(QStringLiteral("The print spooler cannot be reached: %1.")
                           .arg(QString::fromUtf8(cupsLastErrorString())));
@@ -132,8 +136,7 @@ QString cancel(http_t* http, const QString& queue, int job) {
     const QByteArray name = queue.toUtf8();
     if (cupsCancelJob2(http, name.constData(), job, 0) <= IPP_STATUS_OK_EVENTS_COMPLETE)
         return QStringLiteral("was cancelled");
-    const Http fresh(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                  5000, nullptr));
+    const Http fresh = openSpooler();
     if (fresh &&
         cupsCancelJob2(fresh.get(), name.constData(), job, 0) <= IPP_STATUS_OK_EVENTS_COMPLETE)
         return QStringLiteral("was cancelled");

@@ -24,7 +24,6 @@ public:
     // Runs a try now; after a fault, the next one is due after its pause.
     void tryNow();
     bool succeeded() const { return m_succeeded; }
-    int failedTries() const { return m_failedTries; }
     QDateTime nextTry() const { return m_nextTry; }
 
 Q_SIGNALS:

@@ -217,9 +217,7 @@ bool QueueControls::onRequestsChanged(bool print) {
         return false;
     refresh(false, true);
     runDeferredRefresh();
-    if (print && m_controls.vkchkAutoPrintRequests->isChecked() && !m_activity.isJobRunning()) {
-        m_timers.EnableTimers(false);
-        runCycle(true);
-    }
+    if (print && m_controls.vkchkAutoPrintRequests->isChecked())
+        onAutoPrintTick();
     return true;
 }

@@ -15,7 +15,6 @@ StandbyControls::StandbyControls(LabDatabase& lab, QueueControls& queue, Notices
                                  const QString& stationName, const QString& printLogFolder,
                                  QObject* parent)
     : QObject(parent)
-    , m_lab(lab)
     , m_queue(queue)
     , m_notices(notices) {
     if (!leaseName.isEmpty()) {
@@ -27,19 +26,17 @@ StandbyControls::StandbyControls(LabDatabase& lab, QueueControls& queue, Notices
         }
         if (lock) {
             m_lease = std::make_unique<PrintLease>(std::move(lock), leaseName, stationName);
-            m_leaseTimer = new QTimer(this);
-            m_leaseTimer->setInterval(leaseCheckMs);
-            connect(m_leaseTimer, &QTimer::timeout, this, &StandbyControls::onLeaseTick);
-            m_leaseTimer->start();
+            auto* leaseTimer = new QTimer(this);
+            connect(leaseTimer, &QTimer::timeout, this, &StandbyControls::onLeaseTick);
+            leaseTimer->start(leaseCheckMs);
             checkLease();
         }
     }
     if (probeSeconds > 0) {
         m_probe = std::make_unique<ChangeProbe>(lab);
-        m_probeTimer = new QTimer(this);
-        m_probeTimer->setInterval(probeSeconds * 1000);
-        connect(m_probeTimer, &QTimer::timeout, this, &StandbyControls::onProbeTick);
-        m_probeTimer->start();
+        auto* probeTimer = new QTimer(this);
+        connect(probeTimer, &QTimer::timeout, this, &StandbyControls::onProbeTick);
+        probeTimer->start(probeSeconds * 1000);
     }
 }
 

@@ -8,7 +8,6 @@ class ChangeProbe;
 class LabDatabase;
 class Notices;
 class PrintLease;
-class QTimer;
 class QueueControls;
 
 // The window side of the change probe and the lease for automatic printing: their timers and the
@@ -30,17 +29,13 @@ public:
     bool mayPrintAutomatically();
     void onProbeTick();
     void onLeaseTick();
-    PrintLease* lease() const { return m_lease.get(); }
 
 private:
     bool checkLease();
 
-    LabDatabase& m_lab;
     QueueControls& m_queue;
     Notices& m_notices;
     std::unique_ptr<ChangeProbe> m_probe;
     std::unique_ptr<PrintLease> m_lease;
-    QTimer* m_probeTimer = nullptr; // owned by this object
-    QTimer* m_leaseTimer = nullptr; // owned by this object
     QString m_shown;
 };
