@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <iterator>
 
+// Windows' ODBC headers take its types from windows.h.
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -17,16 +19,18 @@ QStringList installedOdbcDrivers() {
         return {};
     SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
                   reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(SQL_OV_ODBC3)), 0);
+    // The wide call on every system: one text form for Windows' driver manager and unixODBC.
     QStringList names;
-    SQLCHAR description[512];
-    SQLCHAR attributes[4096];
+    SQLWCHAR description[512];
+    SQLWCHAR attributes[4096];
     SQLSMALLINT descriptionLength = 0;
     SQLSMALLINT attributesLength = 0;
     for (SQLUSMALLINT direction = SQL_FETCH_FIRST; SQL_SUCCEEDED(
-             SQLDrivers(environment, direction, description, sizeof description, &descriptionLength,
-                        attributes, sizeof attributes, &attributesLength));
+             SQLDriversW(environment, direction, description, std::size(description),
+                         &descriptionLength, attributes, std::size(attributes), &attributesLength));
          direction = SQL_FETCH_NEXT)
-        names.append(QString::fromLocal8Bit(reinterpret_cast<const char*>(description)));
+        names.append(
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(description), descriptionLength));
     SQLFreeHandle(SQL_HANDLE_ENV, environment);
     return names;
 }

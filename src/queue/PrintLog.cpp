@@ -93,15 +93,9 @@ void collectNumbers(QByteArrayView bytes, QHash<QByteArray, int>& numbers) {
     }
 }
 
-// Every account of the station's group appends to a day file, whatever the umask of the one
-// that made it: in a group-writable folder whose group the new file took (the package's folder
-// is setgid), the file is made group-writable too. Other folders keep the umask's mode.
+// Every account of the station's group appends to a day file (FileSync.h).
 void shareWithFolderGroup(QFile& file, const QString& folder) {
-    const QFileInfo folderInfo(folder);
-    if (!folderInfo.permissions().testFlag(QFileDevice::WriteGroup) ||
-        QFileInfo(file.fileName()).groupId() != folderInfo.groupId())
-        return;
-    if (!file.setPermissions(file.permissions() | QFileDevice::ReadGroup | QFileDevice::WriteGroup))
+    if (!letFolderGroupWrite(file, folder))
         qCWarning(lcPrint).noquote()
             << QStringLiteral("print log %1: the group cannot be let write it: %2")
                    .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());

@@ -40,17 +40,14 @@ void write(int value) {
 } // namespace AutoPrintSetting
 
 QString printLogFolderFor(const QString& windir, bool olderFolderExists) {
-#ifndef Q_OS_WIN
-    if (windir.isEmpty())
-        return olderFolderExists ? QString(FilePlaces::olderPrintLogFolder)
-                                 : QString(FilePlaces::machinePrintLogFolder);
-#endif
+    if (windir.isEmpty()) {
+        const QString folder = FilePlaces::printLogFolderWithoutWindir(olderFolderExists);
+        if (!folder.isEmpty())
+            return folder;
+    }
     QString source = windir;
-    QString folder = TakeToken(source, QStringLiteral("\\")) + QStringLiteral("\\PrintLog");
-#ifndef Q_OS_WIN
-    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
-#endif
-    return folder;
+    return FilePlaces::fromWindowsPath(TakeToken(source, QStringLiteral("\\")) +
+                                       QStringLiteral("\\PrintLog"));
 }
 
 QString printLogFolderFromEnvironment() {

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
 
 void RecordingMessages::show(const QString& text, Icon icon) {
@@ -34,6 +35,16 @@ TestWorld::TestWorld()
     qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit()); // the ledger
     // The print log goes to the first part of "windir" before its first backslash + PrintLog.
     qputenv("windir", (m_dir.path() + QStringLiteral("\\Windows")).toLocal8Bit());
+    forgetRegistrySettings();
+}
+
+// Windows keeps the settings in the registry, which outlives a world: each starts without any.
+void TestWorld::forgetRegistrySettings() {
+#ifdef Q_OS_WIN
+    QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings"),
+              QSettings::NativeFormat)
+        .remove(QString());
+#endif
 }
 
 TestWorld::~TestWorld() {
@@ -41,6 +52,7 @@ TestWorld::~TestWorld() {
     qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
     qputenv("XDG_DATA_HOME", m_oldDataHome);
     qputenv("windir", m_oldWindir);
+    forgetRegistrySettings();
 }
 
 LabDbBuilder& TestWorld::createLab() {

@@ -53,6 +53,7 @@ public:
     QString writePdfTemplate() const;
 
 private:
+    static void forgetRegistrySettings();
     QTemporaryDir m_dir;
     QByteArray m_oldConfigHome;
     QByteArray m_oldDataHome;

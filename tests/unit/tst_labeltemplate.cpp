@@ -4,10 +4,18 @@
 #include "labels/PrintJob.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTest>
 #include <zint.h>
 
 namespace {
+
+// Absolute paths on Windows start with a drive.
+#ifdef Q_OS_WIN
+const QString drive = QStringLiteral("C:");
+#else
+const QString drive;
+#endif
 
 QByteArray withItems(const QByteArray& items) {
     return R"({ "width": 50, "height": 25, "fields": ["A", "B"], "items": [ )" + items + " ] }";
@@ -98,19 +106,22 @@ private Q_SLOTS:
         QTest::newRow("default") << "" << int(LabelDestination::Kind::DefaultPrinter) << "";
         QTest::newRow("named") << "Zebra ZD421" << int(LabelDestination::Kind::Printer)
                                << "Zebra ZD421";
+        const int pdf = int(LabelDestination::Kind::PdfFolder);
         QTest::newRow("relative folder")
-            << "pdf:out/labels" << int(LabelDestination::Kind::PdfFolder) << "/srv/lab/out/labels";
-        QTest::newRow("absolute folder")
-            << "pdf:/tmp/labels" << int(LabelDestination::Kind::PdfFolder) << "/tmp/labels";
-        QTest::newRow("up and over")
-            << "pdf:../pdf" << int(LabelDestination::Kind::PdfFolder) << "/srv/pdf";
+            << "pdf:out/labels" << pdf << drive + "/srv/lab/out/labels";
+        QTest::newRow("absolute folder") << "pdf:/tmp/labels" << pdf << drive + "/tmp/labels";
+        QTest::newRow("up and over") << "pdf:../pdf" << pdf << drive + "/srv/pdf";
+#ifdef Q_OS_WIN
+        QTest::newRow("share") << "pdf:\\\\lab\\labels\\" << pdf << "//lab/labels";
+        QTest::newRow("drive") << "pdf:D:\\labels" << pdf << "D:/labels";
+#endif
     }
     void destinations() {
         QFETCH(QString, printer);
         QFETCH(int, kind);
         QFETCH(QString, target);
         LabelTemplate t;
-        t.folder = QStringLiteral("/srv/lab");
+        t.folder = drive + QStringLiteral("/srv/lab");
         t.printer = printer;
         const LabelDestination d = LabelDestination::fromTemplate(t);
         QCOMPARE(int(d.kind()), kind);
@@ -215,8 +226,10 @@ private Q_SLOTS:
             LabelTemplate::load(QStringLiteral("/nonexistent/LabBarcodeLabel.rpt"));
             QFAIL("a missing template was read");
         } catch (const Failure& failure) {
-            QVERIFY2(failure.description().startsWith(QStringLiteral(
-                         "The label template \"/nonexistent/LabBarcodeLabel.rpt\" cannot be read")),
+            QVERIFY2(failure.description().startsWith(
+                         QStringLiteral("The label template \"") +
+                         QDir::toNativeSeparators(QStringLiteral("/nonexistent/")) +
+                         QStringLiteral("LabBarcodeLabel.rpt\" cannot be read")),
                      qPrintable(failure.description()));
         }
     }

@@ -133,6 +133,9 @@ void PrintLogTest::searchFindsOnlyAHoldingLine() {
 
 void PrintLogTest::lookupCreatesAnEmptyDayFile() {
     // Whatever the umask, a day file made in a group-writable folder is the group's to append.
+#ifdef Q_OS_WIN
+    QSKIP("Windows: a new day file takes its folder's access list");
+#endif
     const mode_t umaskBefore = umask(022);
     const QByteArray folder = QFile::encodeName(m_world->printLogFolder());
     chmod(folder.constData(), 0755);

@@ -1,0 +1,38 @@
+#include "app/FilePlaces.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace FilePlaces {
+
+QString machineFolder() {
+    const QString programData = qEnvironmentVariable("ProgramData");
+    return QDir::fromNativeSeparators(programData.isEmpty() ? QStringLiteral("C:\\ProgramData")
+                                                            : programData) +
+           QStringLiteral("/Quillon");
+}
+
+// The installer puts the template beside quillon.exe; there is no other place for it.
+QString templatePathFor(const QString& programFolder, bool) {
+    return QDir(programFolder).filePath(templateName);
+}
+
+// Under Program Files a bench account may not write: relative folders go to its data folder.
+QString labelBaseFolder(const QString& templateFolder) {
+    if (QFileInfo(templateFolder).isWritable())
+        return templateFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Quillon");
+}
+
+// The folder always follows windir, as on every Windows the print log has known.
+QString printLogFolderWithoutWindir(bool) {
+    return QString();
+}
+
+QString fromWindowsPath(QString path) {
+    return path;
+}
+
+} // namespace FilePlaces
