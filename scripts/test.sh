@@ -11,4 +11,6 @@ if git rev-parse --git-dir >/dev/null 2>&1; then
 fi
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
+# The Windows build and its installer, tested under Wine, where its dependencies are at hand.
+bash scripts/windows.sh --if-deps
 ctest --preset asan -j2

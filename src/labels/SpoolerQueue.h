@@ -9,6 +9,8 @@
 // their end, so that a label counts only once the spooler reports it printed. Reached through
 // libcups (SpoolerQueueCups.cpp); where there is none (SpoolerQueueNone.cpp) available() is
 // false and printers are driven through QPrinter, which hands a job over without news of its end.
+// On Windows (SpoolerQueueWindows.cpp) raw ZPL queues go through the spooler's RAW data type and
+// are followed to their end; available() is false, so drawn labels go through QPrinter.
 namespace SpoolerQueue {
 
 bool available();

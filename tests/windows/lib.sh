@@ -1,0 +1,27 @@
+# Shared helpers of the Windows tests: the end-to-end helpers (tests/e2e/lib.sh) and a fresh
+# Wine prefix on a private X display. Exits 77 (skipped) when the Windows build has no
+# dependencies here. Usage: source lib.sh <source folder>
+SOURCE_DIR=${1:?source folder}
+MINGW=$SOURCE_DIR/build/mingw
+if ! bash "$SOURCE_DIR/scripts/windows.sh" --deps >/dev/null; then
+  echo "Windows tests skipped: no dependencies in ../shared/windows or the cache;" \
+    "build them with bash scripts/windows.sh (about an hour)"
+  exit 77
+fi
+[ -f "$MINGW/quillon.msi" ] || { echo "FAIL: no Windows build: run bash scripts/windows.sh" >&2; exit 1; }
+source "$SOURCE_DIR/tests/e2e/lib.sh" "$MINGW/quillon.exe" "$SOURCE_DIR"
+unset windir XDG_CONFIG_HOME XDG_DATA_HOME QT_QPA_PLATFORM ASAN_OPTIONS LSAN_OPTIONS
+export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+DRIVE_C=$WINEPREFIX/drive_c
+PROGRAM='C:\Program Files\Quillon'
+e2e_cleanup() {
+  [ -n "$STATION_PID" ] && kill -9 "$STATION_PID" 2>/dev/null || true
+  STATION_PID=""
+  wineserver -k 2>/dev/null || true
+  cleanup
+}
+trap e2e_cleanup EXIT
+# Wine's complaint about a missing 32-bit part, on every start, is left out.
+wine_() { wine "$@" 2> >(grep -v 'wine32\|multiarch\|dpkg --add\|apt-get install' >&2); }
+start_display
+wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a prefix"
