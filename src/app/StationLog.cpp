@@ -128,7 +128,7 @@ void uninstall() {
 }
 
 QString defaultPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
            QStringLiteral("/quillon.log");
 }
 

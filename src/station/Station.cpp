@@ -41,10 +41,11 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     const StationControls& c = m_window->controls();
     m_notices = std::make_unique<StationNotices>(c.lblStatus);
     m_timers = std::make_unique<StationTimers>(c);
-    // The label journal lives beside the station log, in the user's data folder.
+    // The label journal lives beside the station log, in the user's data folder (the local one
+    // on Windows: it never roams).
     m_core = std::make_unique<StationCore>(
         m_lab, m_activity, *m_notices, QString(),
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
             QStringLiteral("/label-ledger.db"));
     c.Grid1->setListModel(&m_core->list);
     c.lstExams->setChecklistModel(&m_checklist);
