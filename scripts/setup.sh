@@ -16,6 +16,10 @@ packages=(
   # ZPL label printers: libcups to submit spooler jobs and follow them to their end; the sample
   # drivers (the stock ZPL driver, drv:///sample.drv/zebra.ppd) and the raster filters behind it.
   libcups2-dev cups-common cups-filters
+  # The Windows build (scripts/windows.sh): MinGW-w64 with POSIX threads, wixl for the MSI, and
+  # Wine to test both.
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wixl msitools
+  wine wine64 xz-utils
 )
 # The tests read ZPL labels back with a renderer that runs under Node: Debian's nodejs and npm,
 # unless a Node is installed already (another Node package would conflict with Debian's npm).
