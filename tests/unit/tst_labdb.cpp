@@ -2,8 +2,10 @@
 // (QUILLON_LAB_ROAD=tds) through QODBC and FreeTDS to the TDS test server over the same file.
 
 #include "TdsTestServer.h"
+#include "app/AppLockLease.h"
 #include "app/DbConnection.h"
 #include "app/Failure.h"
+#include "app/FileLease.h"
 #include "app/LabDatabaseFactory.h"
 #include "app/LabStatements.h"
 #include "app/SqliteLabDatabase.h"
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -235,8 +238,16 @@ private Q_SLOTS:
         PrintLease mine(m_db->lease(name, m_dir.path()), name, QStringLiteral("bench 1"));
         auto theirs = std::make_unique<PrintLease>(other->lease(name, m_dir.path()), name,
                                                    QStringLiteral("bench 2"));
+        // Whatever the umask, the lease's files in a group-writable folder are the group's.
+        QVERIFY(QFile::setPermissions(m_dir.path(),
+                                      QFile::permissions(m_dir.path()) | QFileDevice::WriteGroup));
+        const mode_t umaskBefore = umask(022);
         QVERIFY(m_db->lease(name, m_dir.path())->isFree());
         QVERIFY(mine.poll());
+        umask(umaskBefore);
+        const QString file = TdsTestServer::road() ? AppLockLease::notePath(m_dir.path(), name)
+                                                   : FileLease::lockPath(m_path, name);
+        QVERIFY(QFileInfo(file).permissions().testFlag(QFileDevice::WriteGroup));
         QVERIFY(mine.poll()); // held, not taken twice: one release frees it
         QVERIFY(!theirs->poll());
         QCOMPARE(theirs->statusText(), QStringLiteral("automatic printing is done by bench 1"));
