@@ -187,10 +187,11 @@ private Q_SLOTS:
         for (int i = 0; i < prints.rowCount(); ++i)
             fingerprints << prints.value(i, QStringLiteral("RefNum")) + QLatin1Char(' ') +
                                 prints.value(i, QStringLiteral("Items")) + QLatin1Char(' ') +
-                                prints.value(i, QStringLiteral("LastItem"));
+                                prints.value(i, QStringLiteral("Labels"));
         fingerprints.sort();
-        QCOMPARE(fingerprints, (QStringList{"T1C 1 1001", "T2C 1 1001", "T4C 1 1001", "T5C 1 9001",
-                                            "T6C 1 ", "T7C 3 1002"}));
+        QCOMPARE(fingerprints,
+                 (QStringList{"T1C 1 1001=B1", "T2C 1 1001=B2", "T4C 1 1001=B4", "T5C 1 9001=B5",
+                              "T6C 1 =B6", "T7C 3 1001=B7 1001=B8 1002=B7"}));
         // The probe counts the window's item rows of status X, whatever their form or catalogue.
         const RowSet probe = m_db->changeProbe();
         QCOMPARE(probe.value(0, QStringLiteral("items")), QStringLiteral("7"));
