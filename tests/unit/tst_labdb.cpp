@@ -278,6 +278,15 @@ private Q_SLOTS:
             QVERIFY(mine.poll());
             QVERIFY(!theirs->poll());
         }
+        // A note the holder cannot write (a read-only file): it still prints, the standby waits.
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("--bind"), QStringLiteral("-o"), QStringLiteral("ro"),
+                               note, note}) == 0) {
+            const auto unmount =
+                qScopeGuard([&note] { QProcess::execute(QStringLiteral("umount"), {note}); });
+            QVERIFY(mine.poll());
+            QVERIFY(!theirs->poll());
+        }
         theirs.reset();
         other.reset();
         second = QSqlDatabase();
