@@ -13,10 +13,3 @@ bool syncToDisk(QFile& file);
 // serial number and file index on Windows. Empty when nothing can be reached at path. A file
 // deleted and another put at the same path gives another identity.
 QByteArray fileIdentity(const QString& path);
-
-// Lets every account of the station's group append to a file just made in folder, whatever the
-// umask of the one that made it: in a group-writable folder whose group the new file took (the
-// package's folder is setgid), the file is made group-writable too; other folders keep the
-// umask's mode. On Windows the new file takes the folder's access list, so there is nothing to
-// do. False when the file's mode could not be changed.
-bool letFolderGroupWrite(QFile& file, const QString& folder);

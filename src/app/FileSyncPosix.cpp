@@ -1,7 +1,6 @@
 #include "app/FileSync.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,13 +17,4 @@ QByteArray fileIdentity(const QString& path) {
         return {};
     return QByteArray::number(quint64(info.st_dev)) + ':' +
            QByteArray::number(quint64(info.st_ino));
-}
-
-bool letFolderGroupWrite(QFile& file, const QString& folder) {
-    const QFileInfo folderInfo(folder);
-    if (!folderInfo.permissions().testFlag(QFileDevice::WriteGroup) ||
-        QFileInfo(file.fileName()).groupId() != folderInfo.groupId())
-        return true;
-    return file.setPermissions(file.permissions() | QFileDevice::ReadGroup |
-                               QFileDevice::WriteGroup);
 }

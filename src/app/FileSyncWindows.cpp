@@ -28,7 +28,3 @@ QByteArray fileIdentity(const QString& path) {
     const quint64 index = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return QByteArray::number(quint64(info.dwVolumeSerialNumber)) + ':' + QByteArray::number(index);
 }
-
-bool letFolderGroupWrite(QFile&, const QString&) {
-    return true;
-}
