@@ -75,6 +75,12 @@ public:
     virtual RowSet changeProbe() {
         throw Failure(QStringLiteral("This lab database has no change probe."));
     }
+    // Requests that left the recent list's window no more than hours hours ago
+    // (LabStatements::leftListRequests): RefNum, transdate, newest first.
+    virtual RowSet leftListRequests(int hours) {
+        Q_UNUSED(hours);
+        throw Failure(QStringLiteral("This lab database cannot list requests that left the list."));
+    }
     // The lab-wide lease of that name: on SQL Server an application lock of this connection's
     // session, with the holder's station name noted in noteFolder; on the embedded database a
     // lock on a file beside it.

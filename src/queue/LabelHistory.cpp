@@ -49,6 +49,15 @@ QDate monthOf(const QString& fileName) {
     return QDate::fromString(fileName.mid(13, 7) + QStringLiteral("-01"), Qt::ISODate);
 }
 
+// Every account of the lab's group appends to a month file, whatever the umask of the one that
+// made it (as the day files: see PrintLog).
+void shareWithFolderGroup(QFile& file, const QString& folder) {
+    const QFileInfo folderInfo(folder);
+    if (folderInfo.permissions().testFlag(QFileDevice::WriteGroup) &&
+        QFileInfo(file.fileName()).groupId() == folderInfo.groupId())
+        file.setPermissions(file.permissions() | QFileDevice::ReadGroup | QFileDevice::WriteGroup);
+}
+
 } // namespace
 
 LabelHistory::LabelHistory(const QString& indexPath)
@@ -179,6 +188,8 @@ void LabelHistory::append(const QList<LabelEvent>& events) {
     openIndex();
     if (m_folder.isEmpty())
         throw Failure(QStringLiteral("The label history has no folder."));
+    if (m_folderCheck)
+        m_folderCheck();
     QMap<QString, QList<const LabelEvent*>> byMonth;
     for (const LabelEvent& event : events)
         byMonth[event.time.left(7)].append(&event);
@@ -187,8 +198,11 @@ void LabelHistory::append(const QList<LabelEvent>& events) {
         const QString path =
             QDir(m_folder).filePath(QStringLiteral("LabelHistory %1.tsv").arg(month.key()));
         QFile file(path);
+        const bool made = !file.exists();
         if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             throw Failure(fileFailure(path, QStringLiteral("opened"), file.errorString()));
+        if (made)
+            shareWithFolderGroup(file, m_folder);
         QString reason;
         if (!lockOpenFile(file, lockWait, &reason))
             throw Failure(fileFailure(

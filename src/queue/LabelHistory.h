@@ -27,6 +27,9 @@ public:
     LabelHistory& operator=(const LabelHistory&) = delete;
 
     void setFolder(const QString& folder) { m_folder = folder; }
+    // Runs before every append and throws Failure when the folder must not be written now (the
+    // print log's: not the folder the station started with).
+    void setFolderCheck(std::function<void()> check) { m_folderCheck = std::move(check); }
     const QString& folder() const { return m_folder; }
     static QString monthFileName(const QDate& day);
 
@@ -63,5 +66,6 @@ private:
     QString m_indexPath;
     QString m_connection;
     QString m_folder;
+    std::function<void()> m_folderCheck;
     bool m_open = false;
 };

@@ -20,6 +20,8 @@ StationCore::StationCore(LabDatabase& lab, StationActivity& activity, Notices& n
     , recent(lab, list, marks, progress, activity, faults, log)
     , cycle(lab, road, list, marks, progress, faults, activity, notices) {
     history.setFolder(printLogFolder);
+    // A folder that is not the one found at start-up (an empty mount point) takes no history.
+    history.setFolderCheck([this] { log.checkSameFolder(); });
     road.setHistory(&recorder);
     // The checks that must pass before printing resumes after a station fault.
     faults.setCheck(StationFaults::Source::Database, [&lab] { lab.checkWritable(); });

@@ -6,6 +6,7 @@
 #include "queue/HistorySettings.h"
 #include "queue/StandbySettings.h"
 #include "station/CheckList.h"
+#include "station/HistoryControls.h"
 #include "station/KeyboardPanel.h"
 #include "station/LookupInput.h"
 #include "station/LookupPanel.h"
@@ -56,6 +57,11 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
     m_lookupInput = new LookupInput(c, *m_lookup, m_activity, this);
     m_printCommand = new PrintCommand(c, m_core->road, *m_lookup, m_current, m_checklist,
                                       m_core->list, *m_timers, m_heldMessages, m_activity, this);
+    m_printCommand->setHistory(&m_core->recorder);
+    m_historyControls =
+        new HistoryControls(c, m_lab, m_core->log, m_core->history, *m_lookup, m_current,
+                            m_heldMessages, *m_notices, m_activity, this);
+    connect(m_printCommand, &PrintCommand::jobEnded, m_historyControls, &HistoryControls::jobEnded);
     connect(m_printCommand, &PrintCommand::told, this,
             [this](const QString& text) { m_notices->notice(text); });
     m_queue =

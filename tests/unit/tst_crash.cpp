@@ -157,7 +157,8 @@ void CrashTest::killedAtRandomMomentsLosesNoLabel() {
                 QVERIFY(recorded.contains(barcodeOf(r, l)));
             }
         }
-        for (const QString& day : QDir(world.printLogFolder()).entryList(QDir::Files)) {
+        for (const QString& day :
+             QDir(world.printLogFolder()).entryList({"PrintedLabBarcodes*"}, QDir::Files)) {
             QFile file(QDir(world.printLogFolder()).filePath(day));
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QByteArray bytes = file.readAll();
