@@ -10,16 +10,16 @@
 int HistoryReport::run(const QStringList& arguments, QIODevice& out, QString& error) const {
     LabelHistory history(m_indexPath);
     history.setFolder(m_folder);
+    const QDate first = QDate::fromString(arguments.value(0), Qt::ISODate);
+    const QDate last = QDate::fromString(arguments.value(1), Qt::ISODate);
+    if (arguments.size() == 2 && (!first.isValid() || !last.isValid())) {
+        error = QStringLiteral("--history takes a request number, a barcode, or two dates "
+                               "written yyyy-MM-dd.");
+        return exitUsage;
+    }
     try {
         out.write(LabelEvent::csvHeader());
         if (arguments.size() == 2) {
-            const QDate first = QDate::fromString(arguments.at(0), Qt::ISODate);
-            const QDate last = QDate::fromString(arguments.at(1), Qt::ISODate);
-            if (!first.isValid() || !last.isValid()) {
-                error = QStringLiteral("--history takes a request number, a barcode, or two "
-                                       "dates written yyyy-MM-dd.");
-                return exitUsage;
-            }
             history.forEachBetween(first, last,
                                    [&out](const LabelEvent& e) { out.write(e.csvRecord()); });
             return exitNormal;

@@ -65,7 +65,11 @@ void show(LabelHistory& history, const CurrentRequest& request, ExamChecklistMod
         if (request.Barcodes.at(k).isEmpty())
             continue;
         const QList<LabelEvent> events = byLabel.value(PrintProgress::labelId(request.Barcodes, k));
-        entries.setHistory(k, summary(events, today), detail(events));
+        const QString text = summary(events, today);
+        entries.setHistory(k, text, detail(events));
+        if (!text.isEmpty())
+            qCInfo(lcLookup).noquote() << QStringLiteral("label %1 of %2: %3")
+                                              .arg(request.Barcodes.at(k), request.key(), text);
     }
 }
 

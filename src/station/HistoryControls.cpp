@@ -34,7 +34,9 @@ HistoryControls::HistoryControls(const StationControls& controls, LabDatabase& l
     connect(controls.cmdUnprinted, &QPushButton::clicked, this, &HistoryControls::onUnprintedClick);
     connect(&m_timer, &QTimer::timeout, this, &HistoryControls::checkLeftList);
     m_timer.start(60 * 1000);
-    // The first ask waits for the window's first minute: start-up has enough to do.
+    // The first ask comes soon after the start: a station started after a night off tells at
+    // once what the night left behind.
+    QTimer::singleShot(10 * 1000, this, &HistoryControls::checkLeftList);
     auto* save = new QAction(QStringLiteral("Save this request's label history as CSV..."),
                              controls.lstExams);
     controls.lstExams->addAction(save);
