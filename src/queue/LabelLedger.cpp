@@ -386,9 +386,17 @@ void LabelLedger::eventsAppended(const QStringList& ids) {
     if (ids.isEmpty())
         return;
     // Not a step of a label: its failure leaves the events owed (appended once, by their ids)
-    // and must not take the place of a failed write that a station fault's check repeats.
-    inTransaction([&] {
-        for (const QString& id : ids)
-            exec(QStringLiteral("DELETE FROM history_owed WHERE id = ?"), {id});
-    });
+    // and must not take the place of a failed write that a station fault's check repeats. Nor
+    // is it synced: a strike a power cut loses only makes the next append skip those ids.
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    try {
+        inTransaction([&] {
+            for (const QString& id : ids)
+                exec(QStringLiteral("DELETE FROM history_owed WHERE id = ?"), {id});
+        });
+    } catch (const JournalFailure&) {
+        exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        throw;
+    }
+    exec(QStringLiteral("PRAGMA synchronous=FULL"));
 }
