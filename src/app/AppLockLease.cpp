@@ -1,9 +1,11 @@
 #include "app/AppLockLease.h"
 
 #include "app/Failure.h"
+#include "app/FolderGroup.h"
 #include "app/LabStatements.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 AppLockLease::AppLockLease(Link link, QString name, QString noteFolder)
@@ -55,6 +57,9 @@ void AppLockLease::noteHolder(const QString& station) {
     if (!file.open(QIODevice::WriteOnly) || file.write(station.toUtf8()) < 0 || !file.commit())
         throw Failure(QStringLiteral("The lease holder's note %1 cannot be written: %2.")
                           .arg(m_notePath, file.errorString()));
+    // A new file replaced the note: the next holder, under another account, replaces it in turn.
+    QFile written(m_notePath);
+    shareWithFolderGroup(written, QFileInfo(m_notePath).absolutePath());
 }
 
 QString AppLockLease::holder() {

@@ -94,9 +94,19 @@ void ZplNetworkPrinter::fail(const QString& what) {
     QString message = QStringLiteral("The label printer at %1 %2.").arg(name(), what);
     if (m_sent) {
         m_sent = false;
-        message += cancelHeld() ? QStringLiteral(" What it still held was cancelled.")
-                                : QStringLiteral(" It could not be told to cancel what it still "
-                                                 "holds: the label may come out later.");
+        switch (cancelHeld()) {
+        case Cancel::Confirmed:
+            message += QStringLiteral(" What it still held was cancelled.");
+            break;
+        case Cancel::Unconfirmed:
+            message += QStringLiteral(" It was told to cancel what it still held but did not "
+                                      "confirm it: the label may still come out.");
+            break;
+        case Cancel::NotSent:
+            message += QStringLiteral(" It could not be told to cancel what it still holds: the "
+                                      "label may come out later.");
+            break;
+        }
     }
     if (m_socket)
         m_socket->abort();
@@ -108,37 +118,47 @@ void ZplNetworkPrinter::fail(const QString& what) {
 // status on, a ~HS follows, and its answer (after any still owed) shows the printer has acted on
 // the ~JA; only then is the connection closed, as closing with answers unread could reset it
 // before the printer read the ~JA. A silent printer gets a plain close after the wait, which
-// delivers what was sent.
-bool ZplNetworkPrinter::cancelHeld() {
+// delivers what was sent. Confirmed only when that last answer shows nothing left to print: a
+// label being printed still comes out, and a printer that never answered may not have cancelled.
+ZplNetworkPrinter::Cancel ZplNetworkPrinter::cancelHeld() {
     if (m_socket->state() != QAbstractSocket::ConnectedState || m_socket->bytesToWrite() > 0) {
         m_socket->abort();
         m_answersOwed = 0;
         m_socket->connectToHost(m_host, m_port);
         if (!m_socket->waitForConnected(connectMs))
-            return false;
+            return Cancel::NotSent;
     }
     const QByteArray cancelAll =
         m_askStatus ? QByteArrayLiteral("~JA~HS") : QByteArrayLiteral("~JA");
     if (m_socket->write(cancelAll) != cancelAll.size())
-        return false;
+        return Cancel::NotSent;
     const QDeadlineTimer deadline(connectMs);
     while (m_socket->bytesToWrite() > 0) {
         if (!m_socket->waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
-            return false;
+            return Cancel::NotSent;
     }
+    bool confirmed = false;
     if (m_askStatus) {
-        // Each answer is three lines, each ending in ETX.
+        // Each answer is three lines, each ending in ETX; the last answer is the one after ~JA.
         const qsizetype ends = 3 * (m_answersOwed + 1);
         QByteArray answers = m_socket->readAll();
         while (answers.count(etx) < ends && !deadline.hasExpired() &&
                m_socket->waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
             answers += m_socket->readAll();
+        qsizetype last = 0;
+        for (qsizetype i = 0; i < ends - 3; ++i)
+            last = answers.indexOf(etx, last) + 1;
+        try {
+            const std::optional<ZplHostStatus> status = ZplHostStatus::parse(answers.mid(last));
+            confirmed = answers.count(etx) >= ends && status && status->idle();
+        } catch (const Failure&) {
+        }
     }
     m_socket->readAll();
     m_socket->disconnectFromHost();
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->waitForDisconnected(connectMs);
-    return true;
+    return confirmed ? Cancel::Confirmed : Cancel::Unconfirmed;
 }
 
 void ZplNetworkPrinter::socketFailed(const QString& doing) {

@@ -38,7 +38,8 @@ struct ZplHostStatus {
 // A label the station gives up on once it was sent (a fault, a time-out, a lost connection) is
 // cancelled at the printer (~JA, cancel all) before the failure is thrown: a printer held back by
 // a fault would otherwise print it once mended, maybe hours later and with the label printed
-// again meanwhile. A label the printer has begun to print still comes out.
+// again meanwhile. A label the printer has begun to print still comes out. The message says
+// "cancelled" only when the printer's status after the cancel showed nothing left to print.
 class ZplNetworkPrinter {
 public:
     ZplNetworkPrinter(QString host, quint16 port, bool askStatus, int confirmSeconds);
@@ -64,7 +65,8 @@ private:
     ZplHostStatus askStatus(int waitMs);
     [[noreturn]] void fail(const QString& what);
     [[noreturn]] void socketFailed(const QString& doing);
-    bool cancelHeld();
+    enum class Cancel { Confirmed, Unconfirmed, NotSent };
+    Cancel cancelHeld();
 
     QString m_host;
     quint16 m_port;

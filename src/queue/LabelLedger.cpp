@@ -54,6 +54,20 @@ QSqlQuery runStatement(const QString& connection, const QString& path, const QSt
     return query;
 }
 
+// What SQLite says of a file that is not a sound database: damaged (SQLITE_CORRUPT) or not a
+// database at all (SQLITE_NOTADB). Every other failure (a full disk, a file it cannot create or
+// lock) leaves the file as good as it was.
+bool saysDamaged(const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 11 || code == 26;
+}
+
+// The journal's file cannot be read as a database: moved aside, never read again.
+class DamagedJournal : public JournalFailure {
+public:
+    using JournalFailure::JournalFailure;
+};
+
 bool finished(Stage stage) {
     return stage == Stage::Logged || stage == Stage::PassedOver;
 }
@@ -84,19 +98,24 @@ void LabelLedger::open() {
                            "not tell which database it is: %1")
                 .arg(QString::fromLocal8Bit(error.what())));
     }
+    // Only a file SQLite calls damaged is set aside: any other failure (a full disk) is the
+    // station fault the caller tells, and the check opens the same file again once it is mended.
     try {
         openFile(m_path);
-    } catch (const JournalFailure& failure) {
+    } catch (const DamagedJournal& failure) {
         if (m_path.isEmpty() || !QFileInfo::exists(m_path))
             throw;
-        // A damaged file is kept for whoever wants to look at it, never read again.
+        QSqlDatabase::database(m_connection, false).close();
+        // Kept with its write-ahead log for whoever wants to look at it, never read again.
         const QString aside =
             m_path + QStringLiteral(".damaged-") +
             QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         if (!QFile::rename(m_path, aside))
             throw;
-        QFile::remove(m_path + QStringLiteral("-wal"));
-        QFile::remove(m_path + QStringLiteral("-shm"));
+        for (const QString& part : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            if (!QFile::rename(m_path + part, aside + part))
+                QFile::remove(m_path + part);
+        }
         qCWarning(lcPrint).noquote()
             << QStringLiteral("label journal %1 could not be read (%2); moved aside to %3 and "
                               "started anew: labels of unfinished requests may print twice")
@@ -135,12 +154,15 @@ void LabelLedger::openFile(const QString& path) {
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     }
-    const auto fail = [&path](const QString& reason) {
-        return JournalFailure(QStringLiteral("The label journal %1 cannot be used: %2")
-                                  .arg(QDir::toNativeSeparators(path), reason));
+    const auto fail = [&path](const QSqlError& error) {
+        const QString text = QStringLiteral("The label journal %1 cannot be used: %2")
+                                 .arg(QDir::toNativeSeparators(path), error.text());
+        if (saysDamaged(error))
+            throw DamagedJournal(text);
+        throw JournalFailure(text);
     };
     if (!db.open())
-        throw fail(db.lastError().text());
+        fail(db.lastError());
     QSqlQuery query(db);
     // Entries of the first version name no database: no database can own them. Entries without
     // the run's own line come from a test version of this file.
@@ -168,10 +190,14 @@ void LabelLedger::openFile(const QString& path) {
     };
     for (const QString& statement : setup) {
         if (!query.exec(statement))
-            throw fail(query.lastError().text());
+            fail(query.lastError());
     }
-    if (!query.next() || query.value(0).toString() != QLatin1String("ok"))
-        throw fail(QStringLiteral("the file is damaged"));
+    if (!query.next() && query.lastError().isValid())
+        fail(query.lastError());
+    if (!query.isValid() || query.value(0).toString() != QLatin1String("ok"))
+        throw DamagedJournal(QStringLiteral("The label journal %1 cannot be used: the file is "
+                                            "damaged")
+                                 .arg(QDir::toNativeSeparators(path)));
     query.finish();
 }
 

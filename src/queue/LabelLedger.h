@@ -59,6 +59,8 @@ public:
     LabelLedger& operator=(const LabelLedger&) = delete;
 
     // Opens the file if it is not open yet; throws JournalFailure saying why it cannot be used.
+    // A file SQLite finds damaged is moved aside with its write-ahead log and started anew;
+    // any other failure (a full disk) leaves the files as they are.
     void open();
     // Repeats the write that failed last (a read when a read failed); throws while it still
     // fails. The check of the station fault a failed write raised.

@@ -16,7 +16,7 @@ bool PrintLease::poll() {
         if (m_lock->take()) {
             // While it is held nobody else can take it, so the note stays true until it is lost.
             if (m_state != State::Holder)
-                m_lock->noteHolder(m_station);
+                noteHolder();
             become(State::Holder, m_station);
             return true;
         }
@@ -26,6 +26,18 @@ bool PrintLease::poll() {
         become(State::Unknown, QString(), failure.description());
     }
     return false;
+}
+
+void PrintLease::noteHolder() {
+    // The lock decides who prints, not the note: a holder that cannot write it still prints,
+    // and the others show "another station".
+    try {
+        m_lock->noteHolder(m_station);
+    } catch (const Failure& failure) {
+        qCWarning(lcQueue).noquote()
+            << QStringLiteral("Lease \"%1\" taken, but its holder cannot be noted: %2")
+                   .arg(m_name, failure.description());
+    }
 }
 
 void PrintLease::become(State state, const QString& printer, const QString& why) {

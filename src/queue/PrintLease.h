@@ -31,6 +31,7 @@ public:
     void release();
 
 private:
+    void noteHolder();
     void become(State state, const QString& printer, const QString& why = QString());
 
     std::unique_ptr<LeaseLock> m_lock;

@@ -2,7 +2,9 @@
 
 #include "app/DateTimeText.h"
 #include "app/Failure.h"
+#include "app/FileLock.h"
 #include "app/FileSync.h"
+#include "app/FolderGroup.h"
 #include "app/StationLog.h"
 
 #include <QDir>
@@ -93,18 +95,17 @@ void collectNumbers(QByteArrayView bytes, QHash<QByteArray, int>& numbers) {
     }
 }
 
-// Every account of the station's group appends to a day file, whatever the umask of the one
-// that made it: in a group-writable folder whose group the new file took (the package's folder
-// is setgid), the file is made group-writable too. Other folders keep the umask's mode.
-void shareWithFolderGroup(QFile& file, const QString& folder) {
-    const QFileInfo folderInfo(folder);
-    if (!folderInfo.permissions().testFlag(QFileDevice::WriteGroup) ||
-        QFileInfo(file.fileName()).groupId() != folderInfo.groupId())
-        return;
-    if (!file.setPermissions(file.permissions() | QFileDevice::ReadGroup | QFileDevice::WriteGroup))
-        qCWarning(lcPrint).noquote()
-            << QStringLiteral("print log %1: the group cannot be let write it: %2")
-                   .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+// How long an append waits for another station's append to the same day file: one write and a
+// sync, so seconds mean that station hangs, and this one tells it as a fault.
+constexpr std::chrono::milliseconds dayFileLockWait{3000};
+
+// Takes the day file's lock, which every station's append holds: nobody else writes the file
+// meanwhile, so its size, the repair of a torn line and the undo of a failed write are this
+// station's own.
+void lockDayFile(QFile& file) {
+    QString reason;
+    if (!lockOpenFile(file, dayFileLockWait, &reason))
+        throw Failure(fileFailure(file.fileName(), QStringLiteral("written"), reason));
 }
 
 // Day files whose numbers are kept: the days of the six-hour list, with room to spare.
@@ -307,6 +308,7 @@ void PrintLog::appendToFile(const QString& path, const QByteArray& lines) {
         throw Failure(fileFailure(path, QStringLiteral("written"), file.errorString()));
     if (made)
         shareWithFolderGroup(file, m_folder);
+    lockDayFile(file);
     qint64 start = sizeWithoutTornLine(file);
     if (start < 0)
         throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
@@ -357,6 +359,7 @@ void PrintLog::checkDayFile(const QString& path) const {
     file.close();
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::ExistingOnly))
         throw Failure(fileFailure(path, QStringLiteral("written"), file.errorString()));
+    lockDayFile(file);
 }
 
 void PrintLog::checkWritable() const {

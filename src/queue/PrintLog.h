@@ -48,7 +48,9 @@ public:
 
     // Appends the entries in order. The entries of one day's file go in one write that is synced
     // to the disk; a write that fails part-way is undone, so the file holds all of them or none.
-    // A torn last line that a crash left in the file is cut off first. Throws Failure.
+    // A torn last line that a crash left in the file is cut off first. All of it happens under
+    // the day file's lock, which other stations' appends take too (waited for a few seconds).
+    // Throws Failure, also when another station held the lock all that time.
     void appendEntries(const QList<Entry>& entries);
 
     // Throws Failure when the folder does not accept an append now (missing, read-only, full,
@@ -57,7 +59,7 @@ public:
     void checkWritable() const;
     // Throws Failure when the day file at path cannot be read and opened for append now (read
     // only, immutable, locked, not a file) or the folder takes no append (checkWritable()): the
-    // day file is opened both ways and nothing is written to it.
+    // day file is opened both ways and its lock taken, and nothing is written to it.
     void checkDayFile(const QString& path) const;
     // Throws Failure when the folder is no longer the one found at start-up (a share that
     // dropped, leaving its empty mount point; another folder put in its place): a day file made

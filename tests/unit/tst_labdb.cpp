@@ -2,8 +2,10 @@
 // (QUILLON_LAB_ROAD=tds) through QODBC and FreeTDS to the TDS test server over the same file.
 
 #include "TdsTestServer.h"
+#include "app/AppLockLease.h"
 #include "app/DbConnection.h"
 #include "app/Failure.h"
+#include "app/FileLease.h"
 #include "app/LabDatabaseFactory.h"
 #include "app/LabStatements.h"
 #include "app/SqliteLabDatabase.h"
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -184,10 +187,11 @@ private Q_SLOTS:
         for (int i = 0; i < prints.rowCount(); ++i)
             fingerprints << prints.value(i, QStringLiteral("RefNum")) + QLatin1Char(' ') +
                                 prints.value(i, QStringLiteral("Items")) + QLatin1Char(' ') +
-                                prints.value(i, QStringLiteral("LastItem"));
+                                prints.value(i, QStringLiteral("Labels"));
         fingerprints.sort();
-        QCOMPARE(fingerprints, (QStringList{"T1C 1 1001", "T2C 1 1001", "T4C 1 1001", "T5C 1 9001",
-                                            "T6C 1 ", "T7C 3 1002"}));
+        QCOMPARE(fingerprints,
+                 (QStringList{"T1C 1 1001=B1", "T2C 1 1001=B2", "T4C 1 1001=B4", "T5C 1 9001=B5",
+                              "T6C 1 =B6", "T7C 3 1001=B7 1001=B8 1002=B7"}));
         // The probe counts the window's item rows of status X, whatever their form or catalogue.
         const RowSet probe = m_db->changeProbe();
         QCOMPARE(probe.value(0, QStringLiteral("items")), QStringLiteral("7"));
@@ -242,8 +246,16 @@ private Q_SLOTS:
         PrintLease mine(m_db->lease(name, m_dir.path()), name, QStringLiteral("bench 1"));
         auto theirs = std::make_unique<PrintLease>(other->lease(name, m_dir.path()), name,
                                                    QStringLiteral("bench 2"));
+        // Whatever the umask, the lease's files in a group-writable folder are the group's.
+        QVERIFY(QFile::setPermissions(m_dir.path(),
+                                      QFile::permissions(m_dir.path()) | QFileDevice::WriteGroup));
+        const mode_t umaskBefore = umask(022);
         QVERIFY(m_db->lease(name, m_dir.path())->isFree());
         QVERIFY(mine.poll());
+        umask(umaskBefore);
+        const QString file = TdsTestServer::road() ? AppLockLease::notePath(m_dir.path(), name)
+                                                   : FileLease::lockPath(m_path, name);
+        QVERIFY(QFileInfo(file).permissions().testFlag(QFileDevice::WriteGroup));
         QVERIFY(mine.poll()); // held, not taken twice: one release frees it
         QVERIFY(!theirs->poll());
         QCOMPARE(theirs->statusText(), QStringLiteral("automatic printing is done by bench 1"));
