@@ -3,6 +3,7 @@
 #include "app/Failure.h"
 #include "app/FileLock.h"
 #include "app/FileSync.h"
+#include "app/FolderGroup.h"
 #include "app/StationLog.h"
 
 #include <QDir>
@@ -47,15 +48,6 @@ QVariantList values(const LabelEvent& e, const QString& file) {
 // The month a file name stands for; invalid for another name.
 QDate monthOf(const QString& fileName) {
     return QDate::fromString(fileName.mid(13, 7) + QStringLiteral("-01"), Qt::ISODate);
-}
-
-// Every account of the lab's group appends to a month file, whatever the umask of the one that
-// made it (as the day files: see PrintLog).
-void shareWithFolderGroup(QFile& file, const QString& folder) {
-    const QFileInfo folderInfo(folder);
-    if (folderInfo.permissions().testFlag(QFileDevice::WriteGroup) &&
-        QFileInfo(file.fileName()).groupId() == folderInfo.groupId())
-        file.setPermissions(file.permissions() | QFileDevice::ReadGroup | QFileDevice::WriteGroup);
 }
 
 } // namespace
