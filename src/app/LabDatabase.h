@@ -82,9 +82,9 @@ public:
         Q_UNUSED(hours);
         throw Failure(QStringLiteral("This lab database cannot list requests that left the list."));
     }
-    // The lab-wide lease of that name: on SQL Server an application lock of this connection's
-    // session, with the holder's station name noted in noteFolder; on the embedded database a
-    // lock on a file beside it.
+    // The lab-wide lease of that name: on SQL Server application locks of this connection's
+    // session, its note in noteFolder; on the embedded database locks on files beside it, its
+    // note beside it too.
     virtual std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) {
         Q_UNUSED(name);
         Q_UNUSED(noteFolder);

@@ -236,45 +236,63 @@ private Q_SLOTS:
         QVERIFY(probe.poll());
     }
 
-    // One holder among the connections to one lab; the end of its connection frees the lease.
+    // One holder among the connections to one lab; the end of its connection frees the lease,
+    // and a holder that stops renewing it is superseded, though it still holds its lock.
     void leaseHeldByOneStation() {
         const QString secondName = QStringLiteral("second");
         QSqlDatabase second = QSqlDatabase::cloneDatabase(connectionName, secondName);
         QVERIFY(second.open());
         auto other = makeLabDatabase(secondName);
         const QString name = QStringLiteral("bench's lease");
-        PrintLease mine(m_db->lease(name, m_dir.path()), name, QStringLiteral("bench 1"));
+        qint64 now = 0;
+        const PrintLease::Clock clock = [&now] { return now; };
+        PrintLease mine(m_db->lease(name, m_dir.path()), name, QStringLiteral("bench 1"), clock);
         auto theirs = std::make_unique<PrintLease>(other->lease(name, m_dir.path()), name,
-                                                   QStringLiteral("bench 2"));
+                                                   QStringLiteral("bench 2"), clock);
         // Whatever the umask, the lease's files in a group-writable folder are the group's.
         QVERIFY(QFile::setPermissions(m_dir.path(),
                                       QFile::permissions(m_dir.path()) | QFileDevice::WriteGroup));
         const mode_t umaskBefore = umask(022);
-        QVERIFY(m_db->lease(name, m_dir.path())->isFree());
+        QVERIFY(m_db->lease(name, m_dir.path())->isFree(1));
         QVERIFY(mine.poll());
         umask(umaskBefore);
-        const QString file = TdsTestServer::road() ? AppLockLease::notePath(m_dir.path(), name)
-                                                   : FileLease::lockPath(m_path, name);
-        QVERIFY(QFileInfo(file).permissions().testFlag(QFileDevice::WriteGroup));
+        const QString note = TdsTestServer::road() ? AppLockLease::notePath(m_dir.path(), name)
+                                                   : FileLease::notePath(m_path, name);
+        QVERIFY(QFileInfo(note).permissions().testFlag(QFileDevice::WriteGroup));
         QVERIFY(mine.poll()); // held, not taken twice: one release frees it
         QVERIFY(!theirs->poll());
         QCOMPARE(theirs->statusText(), QStringLiteral("automatic printing is done by bench 1"));
-        QVERIFY(!other->lease(name, m_dir.path())->isFree());
-        QVERIFY(other->lease(QStringLiteral("another lab"), m_dir.path())->take());
+        QVERIFY(!other->lease(name, m_dir.path())->isFree(1));
+        QVERIFY(other->lease(QStringLiteral("another lab"), m_dir.path())->take(1));
         mine.release();
         QVERIFY(theirs->poll());
         QVERIFY(!mine.poll());
         QCOMPARE(mine.state(), PrintLease::State::Standby);
         QCOMPARE(mine.printingStation(), QStringLiteral("bench 2"));
+        // bench 2 stops renewing (frozen), its lock still held: told, then superseded.
+        now += PrintLease::lateMs;
+        QVERIFY(!mine.poll());
+        QVERIFY2(mine.statusText().contains(QStringLiteral("by bench 2, which has not renewed")),
+                 qPrintable(mine.statusText()));
+        now += PrintLease::staleMs - PrintLease::lateMs;
+        QVERIFY(mine.poll());
+        QVERIFY(!theirs->stillHolds()); // back, it prints nothing until it holds the lease again
+        QCOMPARE(theirs->printingStation(), QStringLiteral("bench 1"));
         if (TdsTestServer::road()) {
             // The holder's connection is cut: the server frees the lease with the session, so the
             // holder, connected again, takes it anew rather than finding it held.
             m_server->dropConnections();
-            QVERIFY(theirs->poll());
-            QVERIFY(!mine.poll());
-        } else {
-            theirs.reset(); // its lock file closed, as when its process ends
             QVERIFY(mine.poll());
+            QVERIFY(!theirs->poll());
+        }
+        // A note the holder cannot write (a read-only file): it still prints, the standby waits.
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("--bind"), QStringLiteral("-o"), QStringLiteral("ro"),
+                               note, note}) == 0) {
+            const auto unmount =
+                qScopeGuard([&note] { QProcess::execute(QStringLiteral("umount"), {note}); });
+            QVERIFY(mine.poll());
+            QVERIFY(!theirs->poll());
         }
         theirs.reset();
         other.reset();
