@@ -180,22 +180,17 @@ void CrashTest::killedAtRandomMomentsLosesNoLabel() {
           trials, clock.elapsed() / 1000, fullRunMs, killedMidway, duplicates);
 }
 
-// Four stations (own lab database and journal) print into one print-log folder at once, killed
-// at random moments and started again: each request's lines are in the day file once, whole.
-// QUILLON_SHARED_LOG names where to share it (a network mount).
+// Four stations (own lab database and journal) print into one print-log folder at once, killed and
+// started again: each request's lines are in it once, whole. QUILLON_SHARED_LOG: a network mount.
 void CrashTest::stationsSharingADayFileLoseNoLine() {
     QTemporaryDir shared(qEnvironmentVariable("QUILLON_SHARED_LOG", QDir::tempPath()) + "/log");
     std::vector<std::unique_ptr<TestWorld>> worlds(4);
     std::vector<std::unique_ptr<QProcess>> children;
-    QStringList expected;
     for (auto& world : worlds) {
         LabDbBuilder& lab = (world = std::make_unique<TestWorld>())->createLab();
-        for (int r = 0; r < 300; ++r) {
+        for (int r = 0; r < 300; ++r) { // ten a minute: the list pages back through them
             const QString number = QStringLiteral("S%1-%2").arg(children.size()).arg(r);
-            LabRequest one = request(number, 0, {item(QStringLiteral("E"), number + 'B')});
-            one.transDate = QDateTime::currentDateTime().addSecs(-r);
-            lab.addRequest(one);
-            expected << number << number; // the run's own line and the label's
+            lab.addRequest(request(number, r / 10, {item(QStringLiteral("E"), number + 'B')}));
         }
         world->writePdfTemplate();
         QVERIFY(QFile::link(shared.path(), world->printLogFolder()));
@@ -218,9 +213,10 @@ void CrashTest::stationsSharingADayFileLoseNoLine() {
             running += child->state() != QProcess::NotRunning;
         }
     }
-    QStringList logged = loggedNumbers(shared.path());
-    logged.sort(), expected.sort();
-    QCOMPARE(logged, expected);
+    const QStringList logged = loggedNumbers(shared.path());
+    QCOMPARE(logged.size(), 4 * 300 * 2); // the run's own line and the label's
+    for (const QString& number : logged)
+        QVERIFY2(logged.count(number) == 2, qPrintable(number));
     for (const QString& day : QDir(shared.path()).entryList(QDir::Files)) {
         QFile file(QDir(shared.path()).filePath(day));
         const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
