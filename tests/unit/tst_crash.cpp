@@ -9,7 +9,6 @@
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -181,7 +180,7 @@ void CrashTest::killedAtRandomMomentsLosesNoLabel() {
 }
 
 // Four stations (own lab database and journal) print into one print-log folder at once, killed and
-// started again: each request's lines are in it once, whole. QUILLON_SHARED_LOG: a network mount.
+// run again: each request's lines are in it once, whole. QUILLON_SHARED_LOG: a network mount.
 void CrashTest::stationsSharingADayFileLoseNoLine() {
     QTemporaryDir shared(qEnvironmentVariable("QUILLON_SHARED_LOG", QDir::tempPath()) + "/log");
     std::vector<std::unique_ptr<TestWorld>> worlds(4);
@@ -197,19 +196,16 @@ void CrashTest::stationsSharingADayFileLoseNoLine() {
         children.emplace_back(std::make_unique<QProcess>())->start(m_child, {world->path()});
     }
     QRandomGenerator random(20261209);
-    int kills = 0, runs = 0, running = 4;
-    QElapsedTimer clock;
-    for (clock.start(); running > 0 && clock.elapsed() < 600000;) {
+    for (int kills = 0, running = 4; running > 0;) {
         QTest::qWait(int(random.bounded(50, 400)));
         if (QProcess& victim = *children[random.bounded(4)];
             kills < 16 && victim.state() == QProcess::Running)
             victim.kill(), victim.waitForFinished(), ++kills;
         running = 0;
         for (const auto& child : children) {
-            // Killed, or ended by a station fault (the day file locked too long?): run again.
             if (child->state() == QProcess::NotRunning &&
                 (child->exitStatus() || child->exitCode()))
-                child->start(), ++runs;
+                child->start();
             running += child->state() != QProcess::NotRunning;
         }
     }
@@ -222,9 +218,6 @@ void CrashTest::stationsSharingADayFileLoseNoLine() {
         const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         QVERIFY(bytes.endsWith("\r\n") && bytes.count("\r\n") == bytes.count("---"));
     }
-    qInfo("4 stations, 300 requests each, %d kills, %d runs after a station fault, %lld s: every "
-          "line once, none torn",
-          kills, runs - kills, clock.elapsed() / 1000);
 }
 
 QTEST_GUILESS_MAIN(CrashTest)
