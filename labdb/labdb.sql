@@ -274,12 +274,13 @@ GO
 --  '2024-05-07T13:05:09' order by transdate desc
 --
 -- The added-label check, once a run: per request of the 360-minute window, how many item rows
--- it has and its highest item. The bound comes from getdate() alone, so IX_tbLabMaster_Transdate
--- serves it (one line, wrapped here):
+-- it has and a checksum over their items and barcodes. The bound comes from getdate() alone, so
+-- IX_tbLabMaster_Transdate serves it (one line, wrapped here):
 --
---   select A.RefNum as [RefNum], count(*) as [Items], max(A.ItemId) as [LastItem] from
---   Laboratory..tbLabMaster A where A.Transdate >= dateadd(minute, datediff(minute, 0, getdate())
---   - 359, 0) group by A.RefNum
+--   select A.RefNum as [RefNum], count(*) as [Items],
+--   checksum_agg(checksum(A.ItemId, A.Barcode)) as [Labels] from Laboratory..tbLabMaster A
+--   where A.Transdate >= dateadd(minute, datediff(minute, 0, getdate()) - 359, 0)
+--   group by A.RefNum
 --
 -- Write check: after the database refused a write, and before printing again, the station makes
 -- the barcode date record's write in a transaction it always rolls back. A database set read-only,

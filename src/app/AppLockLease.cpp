@@ -3,16 +3,17 @@
 #include "app/Failure.h"
 #include "app/LabStatements.h"
 
-#include <QFile>
-#include <QSaveFile>
-
-AppLockLease::AppLockLease(Link link, QString name, QString noteFolder)
-    : m_link(std::move(link))
-    , m_name(std::move(name))
-    , m_notePath(notePath(noteFolder, m_name)) {}
+AppLockLease::AppLockLease(Link link, QString name, const QString& noteFolder)
+    : LeaseLock(notePath(noteFolder, name))
+    , m_link(std::move(link))
+    , m_name(std::move(name)) {}
 
 QString AppLockLease::notePath(const QString& folder, const QString& name) {
     return folder + QStringLiteral("/lease ") + fileNamePart(name) + QStringLiteral(".holder");
+}
+
+QString AppLockLease::resource(const QString& name, quint64 generation) {
+    return name + QLatin1Char('#') + QString::number(generation);
 }
 
 QString AppLockLease::answer(const QString& text, const QString& column) {
@@ -28,38 +29,34 @@ QString AppLockLease::answer(const QString& text, const QString& column) {
     }
 }
 
+bool AppLockLease::holds(quint64 generation) {
+    return generation != 0 && answer(LabStatements::leaseMode(resource(m_name, generation)),
+                                     QStringLiteral("mode")) == QLatin1String("Exclusive");
+}
+
 bool AppLockLease::holds() {
-    return answer(LabStatements::leaseMode(m_name), QStringLiteral("mode")) ==
-           QLatin1String("Exclusive");
+    return holds(m_generation);
 }
 
-bool AppLockLease::take() {
+bool AppLockLease::take(quint64 generation) {
     // Asked first: each grant to the same session is counted and would need its own release.
-    if (holds())
+    if (generation == m_generation && holds(generation))
         return true;
-    return answer(LabStatements::takeLease(m_name), QStringLiteral("result")).toInt() >= 0;
+    release();
+    if (answer(LabStatements::takeLease(resource(m_name, generation)), QStringLiteral("result"))
+            .toInt() < 0)
+        return false;
+    m_generation = generation;
+    return true;
 }
 
-bool AppLockLease::isFree() {
-    return answer(LabStatements::leaseFree(m_name), QStringLiteral("free")) == QLatin1String("1");
+bool AppLockLease::isFree(quint64 generation) {
+    return answer(LabStatements::leaseFree(resource(m_name, generation)), QStringLiteral("free")) ==
+           QLatin1String("1");
 }
 
 void AppLockLease::release() {
-    if (!holds())
-        return;
-    m_link.execute(LabStatements::releaseLease(m_name));
-}
-
-void AppLockLease::noteHolder(const QString& station) {
-    QSaveFile file(m_notePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(station.toUtf8()) < 0 || !file.commit())
-        throw Failure(QStringLiteral("The lease holder's note %1 cannot be written: %2.")
-                          .arg(m_notePath, file.errorString()));
-}
-
-QString AppLockLease::holder() {
-    QFile file(m_notePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll()).trimmed();
+    const quint64 generation = std::exchange(m_generation, 0);
+    if (holds(generation))
+        m_link.execute(LabStatements::releaseLease(resource(m_name, generation)));
 }

@@ -6,10 +6,11 @@
 #include <QString>
 #include <functional>
 
-// The lease as a SQL Server application lock owned by the session of the station's connection
-// (LabStatements' lease texts): no table, no right beyond the database's public role, and the
-// server frees it the moment the connection ends. The server does not tell other sessions who
-// holds a lock, so the holder notes its station name in a file in the shared print-log folder.
+// The lease as SQL Server application locks owned by the session of the station's connection
+// (LabStatements' lease texts), one resource per generation ("<name>#<generation>"): no table, no
+// right beyond the database's public role, and the server frees a lock the moment its connection
+// ends. The server does not tell other sessions who holds a lock, so the note lives in a file in
+// the shared print-log folder.
 class AppLockLease : public LeaseLock {
 public:
     // How the lease's statements reach the server: through the lab database, counted like its
@@ -20,22 +21,23 @@ public:
         std::function<void(const QString&)> execute;
         std::function<void()> reconnect;
     };
-    AppLockLease(Link link, QString name, QString noteFolder);
+    AppLockLease(Link link, QString name, const QString& noteFolder);
 
-    bool take() override;
+    bool take(quint64 generation) override;
     bool holds() override;
-    bool isFree() override;
+    bool isFree(quint64 generation) override;
     void release() override;
-    void noteHolder(const QString& station) override;
-    QString holder() override;
 
     // The note's file in a folder: "lease <name>.holder", the name's unsafe characters as "_".
     static QString notePath(const QString& folder, const QString& name);
+    // The application lock of a generation.
+    static QString resource(const QString& name, quint64 generation);
 
 private:
     QString answer(const QString& text, const QString& column);
+    bool holds(quint64 generation);
 
     Link m_link;
     QString m_name;
-    QString m_notePath;
+    quint64 m_generation = 0; // the one taken last
 };

@@ -12,7 +12,8 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <optional>
+
+DbConnection::DbConnection() = default;
 
 DbConnection::~DbConnection() {
     close();
@@ -57,9 +58,8 @@ void DbConnection::openServer(const ConnectionSettings& settings) {
     const QString driver = OdbcConnectionString::chooseDriver(installedOdbcDrivers());
     if (driver.isEmpty())
         throw Failure(QStringLiteral("No SQL Server ODBC driver is installed."));
-    std::optional<FreeTdsEntryFile> entry;
     if (OdbcConnectionString::needsFreeTdsEntry(settings, driver))
-        entry.emplace(settings);
+        m_freeTdsEntry = std::make_unique<FreeTdsEntryFile>(settings);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QString(connectionName));
     db.setDatabaseName(OdbcConnectionString::build(settings, driver));
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
@@ -84,6 +84,7 @@ void DbConnection::close() {
         }
         QSqlDatabase::removeDatabase(QString(connectionName));
     }
+    m_freeTdsEntry.reset();
 }
 
 LabDatabase& DbConnection::lab() {

@@ -6,15 +6,19 @@
 #include <QString>
 #include <memory>
 
+class FreeTdsEntryFile;
+
 // The program's one database connection. It lives for the whole run; everything the station asks
-// of the laboratory database goes through lab() on it.
+// of the laboratory database goes through lab() on it. What the driver needs to open the link
+// again (the FreeTDS entry) lives as long as the connection, so a reopen after a drop (the write
+// check's, the lease's) opens it as the first open did.
 class DbConnection {
 public:
     static constexpr QLatin1StringView connectionName{"quillon"};
     // Seconds the login may take before an unreachable or silent server counts as a failure.
     static constexpr int loginTimeoutSeconds = 5;
 
-    DbConnection() = default;
+    DbConnection();
     ~DbConnection();
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;
@@ -36,6 +40,7 @@ private:
     void openServer(const ConnectionSettings& settings);
 
     std::unique_ptr<LabDatabase> m_lab;
+    std::unique_ptr<FreeTdsEntryFile> m_freeTdsEntry;
     QString m_failureReason;
     bool m_loginRefused = false;
 };

@@ -1,35 +1,49 @@
 #include "app/FileLease.h"
 
-FileLease::FileLease(const QString& databasePath, const QString& name)
-    : m_lock(lockPath(databasePath, name)) {}
+#include <QFile>
 
-QString FileLease::lockPath(const QString& databasePath, const QString& name) {
+FileLease::FileLease(const QString& databasePath, const QString& name)
+    : LeaseLock(notePath(databasePath, name)) {}
+
+FileLease::~FileLease() = default;
+
+QString FileLease::notePath(const QString& databasePath, const QString& name) {
     return databasePath + QStringLiteral(".lease-") + fileNamePart(name);
 }
 
-bool FileLease::take() {
-    return m_lock.tryLock();
+QString FileLease::lockPath(quint64 generation) const {
+    return LeaseLock::notePath() + QLatin1Char('.') + QString::number(generation);
+}
+
+bool FileLease::take(quint64 generation) {
+    if (generation == m_generation && holds())
+        return true;
+    release();
+    auto lock = std::make_unique<FileLock>(lockPath(generation));
+    if (!lock->tryLock())
+        return false;
+    m_lock = std::move(lock);
+    m_generation = generation;
+    // Nobody takes an older generation again: its file goes, even while a stopped holder still
+    // has it locked (that one reads the note before it prints again).
+    QFile::remove(lockPath(generation - 1));
+    return true;
 }
 
 bool FileLease::holds() {
-    return m_lock.isLocked();
+    return m_lock && m_lock->isLocked();
 }
 
-bool FileLease::isFree() {
-    if (m_lock.isLocked())
+bool FileLease::isFree(quint64 generation) {
+    if (generation == m_generation && holds())
+        return false;
+    if (!QFile::exists(lockPath(generation)))
         return true;
-    FileLock probe(m_lock.path());
+    FileLock probe(lockPath(generation));
     return probe.tryLock(); // released again as the probe goes
 }
 
 void FileLease::release() {
-    m_lock.unlock();
-}
-
-void FileLease::noteHolder(const QString& station) {
-    m_lock.writeText(station);
-}
-
-QString FileLease::holder() {
-    return m_lock.readText();
+    m_lock.reset();
+    m_generation = 0;
 }

@@ -4,23 +4,26 @@
 #include "app/LeaseLock.h"
 
 #include <QString>
+#include <memory>
 
-// The lease on the embedded database: a lock on a file beside the database file, holding the
-// holder's station name. The operating system drops the lock when the holder's process ends.
+// The lease on the embedded database: beside the database file, the note and one lock file per
+// generation. The operating system drops a lock when its holder's process ends.
 class FileLease : public LeaseLock {
 public:
     FileLease(const QString& databasePath, const QString& name);
+    ~FileLease() override;
 
-    bool take() override;
+    bool take(quint64 generation) override;
     bool holds() override;
-    bool isFree() override;
+    bool isFree(quint64 generation) override;
     void release() override;
-    void noteHolder(const QString& station) override;
-    QString holder() override;
 
-    // "<database file>.lease-<name>", the name's unsafe characters as "_".
-    static QString lockPath(const QString& databasePath, const QString& name);
+    // The note: "<database file>.lease-<name>", the name's unsafe characters as "_".
+    static QString notePath(const QString& databasePath, const QString& name);
+    // A generation's lock file: the note's path, "." and the generation.
+    QString lockPath(quint64 generation) const;
 
 private:
-    FileLock m_lock;
+    std::unique_ptr<FileLock> m_lock;
+    quint64 m_generation = 0;
 };

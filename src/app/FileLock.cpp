@@ -1,8 +1,10 @@
 #include "app/FileLock.h"
 
 #include "app/Failure.h"
+#include "app/FolderGroup.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QThread>
 
 bool lockOpenFile(QFileDevice& file, std::chrono::milliseconds wait, QString* reason) {
@@ -30,9 +32,12 @@ FileLock::FileLock(QString path)
 bool FileLock::tryLock() {
     if (isLocked())
         return true;
+    const bool made = !m_file.exists();
     if (!m_file.open(QIODevice::ReadWrite))
         throw Failure(QStringLiteral("The lock file %1 cannot be opened: %2.")
                           .arg(m_path, m_file.errorString()));
+    if (made)
+        shareWithFolderGroup(m_file, QFileInfo(m_path).absolutePath());
     QString refused;
     if (tryLockOpenFile(m_file, &refused))
         return true;

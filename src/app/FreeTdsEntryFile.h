@@ -6,8 +6,9 @@
 #include <QTemporaryFile>
 
 // While it lives, FreeTDS reads the station's own server entry (OdbcConnectionString::
-// freeTdsEntry) from a private file named by FREETDSCONF; it reads the entry only while a
-// connection opens, so the file goes when the open is done and the variable is put back.
+// freeTdsEntry) from a private file named by FREETDSCONF. FreeTDS reads it at every open, the
+// reopens after a drop included, so it lives as long as the connection; then the file goes and
+// the variable is put back.
 class FreeTdsEntryFile {
 public:
     // Throws Failure when the CA file cannot be read or the entry cannot be written.

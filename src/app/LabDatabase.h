@@ -37,8 +37,9 @@ public:
     virtual RowSet olderRecentRequests(const QDateTime& before) = 0;
     // One row per request with item rows entered in the recent list's window (by the database's
     // clock, as recentRequests), whatever their status: RefNum, Items (how many item rows),
-    // LastItem (the highest ItemId). A request whose rows change between two calls almost always
-    // reads differently, without a lookup per request.
+    // Labels (a value over every row's ItemId and Barcode: a checksum on SQL Server). A request
+    // whose items or barcodes change between two calls almost always reads differently, without
+    // a lookup per request; the value is only compared with the same dialect's earlier one.
     virtual RowSet requestFingerprints() = 0;
     // Exam rows of one request: HospNum, IdNum, RefNum, RequestNum, Exam, transdate, PatientName.
     virtual RowSet requestExams(const QString& refNum) = 0;
@@ -75,9 +76,9 @@ public:
     virtual RowSet changeProbe() {
         throw Failure(QStringLiteral("This lab database has no change probe."));
     }
-    // The lab-wide lease of that name: on SQL Server an application lock of this connection's
-    // session, with the holder's station name noted in noteFolder; on the embedded database a
-    // lock on a file beside it.
+    // The lab-wide lease of that name: on SQL Server application locks of this connection's
+    // session, its note in noteFolder; on the embedded database locks on files beside it, its
+    // note beside it too.
     virtual std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) {
         Q_UNUSED(name);
         Q_UNUSED(noteFolder);

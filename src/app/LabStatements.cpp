@@ -39,10 +39,10 @@ QString olderRecentRequests(const QDateTime& before) {
 #define IN_WINDOW "A.Transdate >= dateadd(minute, datediff(minute, 0, getdate()) - 359, 0)"
 
 QString requestFingerprints() {
-    return QStringLiteral(
-        "select A.RefNum as [RefNum], count(*) as [Items], max(A.ItemId) as [LastItem]"
-        " from Laboratory..tbLabMaster A"
-        " where " IN_WINDOW " group by A.RefNum");
+    return QStringLiteral("select A.RefNum as [RefNum], count(*) as [Items],"
+                          " checksum_agg(checksum(A.ItemId, A.Barcode)) as [Labels]"
+                          " from Laboratory..tbLabMaster A"
+                          " where " IN_WINDOW " group by A.RefNum");
 }
 
 QString requestExams(const QString& refNum) {

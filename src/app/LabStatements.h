@@ -18,8 +18,9 @@ QString recentRequests();
 // The recent query with "and A.Transdate < '<before>'" before its ordering, before written to
 // the second as "yyyy-MM-ddTHH:mm:ss" (a fraction is dropped).
 QString olderRecentRequests(const QDateTime& before);
-// Per request of the window: RefNum, Items, LastItem. The window's start is computed from
-// getdate() alone and compared with the bare Transdate, so an index on Transdate serves it.
+// Per request of the window: RefNum, Items, Labels (a checksum over its items and barcodes). The
+// window's start is computed from getdate() alone and compared with the bare Transdate, so an index
+// on Transdate serves it.
 QString requestFingerprints();
 QString requestExams(const QString& refNum);
 // kind is 3 or 2 and is written as its one decimal digit.

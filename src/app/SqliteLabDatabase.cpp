@@ -34,9 +34,13 @@ const QString recentRequestsSql = recentSelection + recentOrder;
 const QString olderRecentRequestsSql =
     recentSelection + QStringLiteral(" AND A.Transdate < ?") + recentOrder;
 
-const QString fingerprintsSql =
-    QStringLiteral("SELECT A.RefNum AS RefNum, count(*) AS Items, max(A.ItemId) AS LastItem"
-                   " FROM tbLabMaster A WHERE " IN_WINDOW " GROUP BY A.RefNum");
+// SQLite has no checksum: the request's items and barcodes themselves, in one order. The station
+// only compares a request's value with its own earlier one, so the dialects need not agree.
+const QString fingerprintsSql = QStringLiteral(
+    "SELECT W.RefNum AS RefNum, count(*) AS Items,"
+    " group_concat(ifnull(W.ItemId, '') || '=' || ifnull(W.Barcode, ''), ' ') AS Labels"
+    " FROM (SELECT A.RefNum, A.ItemId, A.Barcode FROM tbLabMaster A WHERE " IN_WINDOW
+    " ORDER BY A.RefNum, A.ItemId, A.Barcode) W GROUP BY W.RefNum");
 // The window and status alone, with no join: Transdate's index answers it.
 const QString changeProbeSql =
     QStringLiteral("SELECT count(*) AS items, max(A.Transdate) AS newest FROM tbLabMaster A"

@@ -279,12 +279,13 @@ void SetupCheck::checkLease(LabDatabase& lab) {
     const QString what = QStringLiteral("lease");
     try {
         const std::unique_ptr<LeaseLock> lease = lab.lease(name, printLogFolderFromEnvironment());
-        if (lease->isFree()) {
+        const LeaseLock::Note note = lease->readNote();
+        if (note.generation == 0 || lease->isFree(note.generation)) {
             pass(what, QStringLiteral("\"%1\" can be taken: this station would print "
                                       "automatically")
                            .arg(name));
         } else {
-            const QString holder = lease->holder();
+            const QString holder = note.holder;
             pass(what,
                  QStringLiteral("\"%1\" is held by %2: this station would stand by")
                      .arg(name, holder.isEmpty() ? QStringLiteral("another station") : holder));

@@ -36,7 +36,7 @@ void AddedLabelCheck::takeFingerprints(const RowSet& rows) {
     for (int row = 0; row < rows.rowCount(); ++row)
         m_fingerprints.insert(rows.value(row, QStringLiteral("RefNum")),
                               rows.value(row, QStringLiteral("Items")) + QLatin1Char('/') +
-                                  rows.value(row, QStringLiteral("LastItem")));
+                                  rows.value(row, QStringLiteral("Labels")));
     const qint64 now = m_clock();
     std::vector<std::pair<qint64, QString>> due;
     for (auto it = m_requests.begin(); it != m_requests.end();) {

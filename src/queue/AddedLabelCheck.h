@@ -14,10 +14,11 @@ class RowSet;
 // printed, at a cost that does not grow with the number of printed requests. Each run gives it
 // the fingerprints of the requests of the list's window (LabDatabase::requestFingerprints, one
 // statement): a printed request is looked up when its fingerprint differs from the one of its
-// last lookup, or when it has none yet (printed by another station, or before a restart). A
-// barcode the database forms later changes no item row, so each printed request is also looked
-// up at a few growing intervals after its print. A request the window no longer holds, by the
-// database's clock, is not looked up, and what was kept of it goes.
+// last lookup, or when it has none yet (printed by another station, or before a restart). The
+// fingerprint covers every item and barcode of the request, so a swapped exam or a barcode
+// filled in changes it; for what a site's procedure may form outside the item rows, each printed
+// request is also looked up at a few growing intervals after its print. A request the window no
+// longer holds, by the database's clock, is not looked up, and what was kept of it goes.
 class AddedLabelCheck {
 public:
     // Milliseconds on a clock that only moves forward. Only intervals are measured with it: how
@@ -36,7 +37,7 @@ public:
     // A new run: its fingerprints are not taken yet.
     void startRun();
     bool fingerprintsTaken() const { return m_taken; }
-    // This run's fingerprints: rows RefNum, Items, LastItem. Requests they do not hold are
+    // This run's fingerprints: rows RefNum, Items, Labels. Requests they do not hold are
     // forgotten.
     void takeFingerprints(const RowSet& rows);
     // None could be read this run: no printed request is looked up, nothing is forgotten.

@@ -192,6 +192,8 @@ AutoPrintCycle::RowEnd AutoPrintCycle::lookUpAddedLabels(int row, Summary& summa
     const QStringList added = journal.owed(number, labels);
     if (added.isEmpty())
         return RowEnd::Printed;
+    if (fenced())
+        return RowEnd::Stopped;
 
     qCInfo(lcQueue).noquote()
         << QStringLiteral("request %1 was printed, but owes %2 labels it did not have then")
@@ -218,6 +220,8 @@ AutoPrintCycle::RowEnd AutoPrintCycle::printRow(int row, Summary& summary) {
         ++summary.failed;
         return RowEnd::Failed;
     }
+    if (fenced())
+        return RowEnd::Stopped;
 
     m_entries->clear();
     for (const QString& entry : found.entries)
@@ -266,6 +270,15 @@ AutoPrintCycle::RowEnd AutoPrintCycle::printFound(int row, const FoundRequest& f
         break;
     }
     return RowEnd::Stopped;
+}
+
+bool AutoPrintCycle::fenced() const {
+    if (!m_byTimer || !m_mayGoOn || m_mayGoOn())
+        return false;
+    qCInfo(lcQueue).noquote()
+        << QStringLiteral("automatic run %1 ends: this station no longer prints automatically")
+               .arg(m_run);
+    return true;
 }
 
 void AutoPrintCycle::fail(int row, const QString& reason) {

@@ -4,6 +4,7 @@
 #include "queue/PrintLog.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -58,6 +59,9 @@ public:
     ~AutoPrintCycle();
 
     void setDisplay(CycleDisplay* display) { m_display = display; }
+    // Asked before each request a timer's run prints: false ends the run there (another station
+    // prints automatically now). Print Now does not ask.
+    void setFence(std::function<bool()> mayGoOn) { m_mayGoOn = std::move(mayGoOn); }
     AddedLabelCheck& addedLabels() { return m_added; }
 
     // One run over the rows the list holds when it starts, from the top. A timer's run tries a
@@ -82,6 +86,8 @@ private:
     RowEnd printFound(int row, const FoundRequest& found,
                       const std::optional<PrintLog::Entry>& cycleEntry, Summary& summary);
     void fail(int row, const QString& reason);
+    // Whether the run may print the next request (the fence).
+    bool fenced() const;
     QString classify(const QString& failure);
 
     LabDatabase& m_lab;
@@ -93,6 +99,7 @@ private:
     StationActivity& m_activity;
     Notices& m_notices;
     CycleDisplay* m_display = nullptr;
+    std::function<bool()> m_mayGoOn;
     std::unique_ptr<ExamChecklistModel> m_entries;
     AddedLabelCheck m_added;
     qint64 m_run = 0;

@@ -4,6 +4,7 @@
 #include "app/Failure.h"
 #include "app/FileLock.h"
 #include "app/FileSync.h"
+#include "app/FolderGroup.h"
 #include "app/StationLog.h"
 
 #include <QDir>
@@ -92,20 +93,6 @@ void collectNumbers(QByteArrayView bytes, QHash<QByteArray, int>& numbers) {
             ++numbers[trimBlanks(line.sliced(marker + 3)).toByteArray()];
         start = end + 1;
     }
-}
-
-// Every account of the station's group appends to a day file, whatever the umask of the one
-// that made it: in a group-writable folder whose group the new file took (the package's folder
-// is setgid), the file is made group-writable too. Other folders keep the umask's mode.
-void shareWithFolderGroup(QFile& file, const QString& folder) {
-    const QFileInfo folderInfo(folder);
-    if (!folderInfo.permissions().testFlag(QFileDevice::WriteGroup) ||
-        QFileInfo(file.fileName()).groupId() != folderInfo.groupId())
-        return;
-    if (!file.setPermissions(file.permissions() | QFileDevice::ReadGroup | QFileDevice::WriteGroup))
-        qCWarning(lcPrint).noquote()
-            << QStringLiteral("print log %1: the group cannot be let write it: %2")
-                   .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
 }
 
 // How long an append waits for another station's append to the same day file: one write and a

@@ -47,11 +47,23 @@ StandbyControls::~StandbyControls() {
 
 bool StandbyControls::checkLease() {
     const bool holds = m_lease->poll();
+    showLease();
+    return holds;
+}
+
+void StandbyControls::showLease() {
     const QString text = m_lease->statusText();
     if (text != m_shown) {
         m_shown = text;
         m_notices.notice(text);
     }
+}
+
+bool StandbyControls::mayGoOn() {
+    if (!m_lease)
+        return true;
+    const bool holds = m_lease->stillHolds();
+    showLease();
     return holds;
 }
 

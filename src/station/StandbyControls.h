@@ -27,11 +27,15 @@ public:
 
     // Whether the automatic run may print now: always without a lease, else only its holder.
     bool mayPrintAutomatically();
+    // The run's fence before each request: without a lease always; else only while this station
+    // still holds it (nothing renewed, nothing taken).
+    bool mayGoOn();
     void onProbeTick();
     void onLeaseTick();
 
 private:
     bool checkLease();
+    void showLease();
 
     QueueControls& m_queue;
     Notices& m_notices;

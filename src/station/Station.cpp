@@ -175,4 +175,5 @@ void Station::startStandby() {
         return;
     m_standby = new StandbyControls(m_lab, *m_queue, *m_notices, probeSeconds, lease,
                                     StandbySettings::stationName(), m_core->log.folder(), this);
+    m_core->cycle.setFence([standby = m_standby] { return standby->mayGoOn(); });
 }

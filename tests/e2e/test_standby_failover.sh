@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Three stations share one lab database (the TDS test server) and one print-log folder, all with
 # automatic printing ticked and the same lease. Requests come in throughout; the lease holder is
-# killed with -9 again and again and once has its connection cut by the server. Every request is
-# printed and recorded, a standby takes over within 30 s each time, at most one request's labels
-# come twice per takeover, and the standbys' status lines name the holder.
+# killed with -9 again and again, once has its connection cut by the server, and once is frozen
+# (SIGSTOP) for 90 s. Every request is printed and recorded, a standby takes over within 30 s of
+# a kill and prints within 60 s of a freeze, at most one request's labels come twice per takeover
+# (the frozen one, continued, prints nothing before it holds the lease again), and the standbys'
+# status lines name the holder.
 source "$(dirname "$0")/lib.sh" "$@"
 start_display
 "$LABDB_TOOL" demo "$WORK/lab.db" >/dev/null
@@ -41,7 +43,8 @@ start() {
   PID[$1]=$!
 }
 note="$WORK/PrintLog/lease lab.holder"
-holder() { cat "$note" 2>/dev/null || true; }
+holder() { sed -n 1p "$note" 2>/dev/null || true; }
+generation() { sed -n 's/^generation //p' "$note" 2>/dev/null || true; }
 # Waits until the note names a station other than $1 that is alive; prints the seconds it took.
 wait_new_holder() {
   local from=$1 t0 h
@@ -89,16 +92,37 @@ done
 
 # The holder's connection cut by the server: the lease is held again (by whoever) within 30 s.
 add_request
-grants=$(grep -c "applock 'lab' granted" "$WORK/tds.log" || true)
-echo "cut lab" >"$WORK/control"
+grants=$(grep -c "applock 'lab#[0-9]*' granted" "$WORK/tds.log" || true)
+echo "cut lab#$(generation)" >"$WORK/control"
 for i in $(seq 1 300); do
-  [ "$(grep -c "applock 'lab' granted" "$WORK/tds.log" || true)" -gt "$grants" ] && break
+  [ "$(grep -c "applock 'lab#[0-9]*' granted" "$WORK/tds.log" || true)" -gt "$grants" ] && break
   sleep 0.1
 done
 [ "$i" -lt 300 ] || fail "nobody held the lease within 30 s of the holder's connection being cut"
 grep -q "cut as the holder" "$WORK/tds.log" || fail "the server never cut the holder's connection"
 takeovers=$((takeovers + 1))
 add_request
+
+# The holder frozen for 90 s, its session and lock still alive: a standby supersedes it and prints
+# a new request within 60 s; continued, it stands by without printing.
+h=$(holder)
+kill -STOP "${PID[$h]}"
+t0=$(date +%s)
+add_request
+for _ in $(seq 1 600); do
+  [ -z "$(labdb "SELECT 1 FROM tbLabMaster WHERE RefNum = 'F${n}C' AND Barcode NOT IN
+                 (SELECT Barcode FROM tbLabBarcodeMaster) LIMIT 1;")" ] && break
+  sleep 0.1
+done
+took=$(($(date +%s) - t0))
+[ "$took" -le 60 ] || { kill -CONT "${PID[$h]}"; fail "nobody printed within 60 s of freezing $h"; }
+echo "frozen $h: $(holder) took over and printed in ${took}s"
+takeovers=$((takeovers + 1))
+sleep $((90 - took))
+add_request
+kill -CONT "${PID[$h]}"
+sleep 12
+grep -q 'Lease "lab" lost' "$WORK/$h.log" || fail "$h, continued, does not say it lost the lease"
 
 # Every request of the window printed and recorded, each label once, but for at most one request
 # per takeover.

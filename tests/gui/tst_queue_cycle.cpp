@@ -3,6 +3,7 @@
 #include "app/FileLease.h"
 #include "labdb/LabDbBuilder.h"
 #include "queue/AutoPrintCycle.h"
+#include "queue/PrintLease.h"
 #include "queue/PrintLog.h"
 #include "queue/RequestListModel.h"
 #include "station/CheckList.h"
@@ -453,8 +454,8 @@ QTEST_MAIN(QueueCycleTest)
 
 void QueueCycleTest::aStandbyPrintsOnlyOnceItTakesTheLease() {
     FileLease holder(m_world->labPath(), QStringLiteral("lab"));
-    QVERIFY(holder.take());
-    holder.noteHolder(QStringLiteral("bench 9"));
+    QVERIFY(holder.take(1));
+    holder.writeNote({QStringLiteral("bench 9"), 1, 0});
     for (const auto& [key, value] : {std::pair{"PrintLease", "lab"}, {"ChangeProbeSeconds", "5"}})
         m_world->storeSetting(QStringLiteral("Wrenfold"), QStringLiteral("LabBarcodes"),
                               QLatin1String(key), QLatin1String(value));
@@ -477,5 +478,27 @@ void QueueCycleTest::aStandbyPrintsOnlyOnceItTakesTheLease() {
         request(QStringLiteral("T400C"), 1, {item(QStringLiteral("UA"), "B400")}));
     standby->onProbeTick();
     QCOMPARE(pdfs(), 5);
-    QVERIFY(!holder.take());
+    QVERIFY(!holder.take(2));
+    // A rival supersedes this station (as after its stop) during a run: the request in hand
+    // prints, the next does not.
+    for (const char* number : {"T500C", "T600C"})
+        m_world->lab().addRequest(
+            request(QLatin1String(number), 1, {item(QStringLiteral("UA"), number)}));
+    refresh();
+    qint64 now = 0;
+    PrintLease rival(std::make_unique<FileLease>(m_world->labPath(), QStringLiteral("lab")),
+                     QStringLiteral("lab"), QStringLiteral("bench 9"), [&now] { return now; });
+    QTimer rivalry; // inside the run's yields, once its first request printed
+    connect(&rivalry, &QTimer::timeout, this, [&] {
+        if (pdfs() < 6)
+            return;
+        rivalry.stop();
+        QVERIFY(!rival.poll());
+        now += PrintLease::staleMs;
+        QVERIFY(rival.poll());
+    });
+    rivalry.start(0);
+    station().onAutoPrintTick();
+    QCOMPARE(pdfs(), 6);
+    QVERIFY(!standby->mayPrintAutomatically());
 }

@@ -24,7 +24,8 @@ RECENT_HEAD = ("   select distinct top 50     A.RefNum as [RefNum],transdate   f
                "     left outer join Build_File..tbcolabexam B on A.ItemId = B.LabexamId   where RequestStatus"
                " = 'X' and B.Form <> 'P' and      datediff(minute,A.Transdate,getdate())<360")
 RECENT_ORDER = " order by transdate desc "
-FINGERPRINTS = ("select A.RefNum as [RefNum], count(*) as [Items], max(A.ItemId) as [LastItem] from"
+FINGERPRINTS = ("select A.RefNum as [RefNum], count(*) as [Items], checksum_agg(checksum(A.ItemId, A.Barcode))"
+                " as [Labels] from"
                 " Laboratory..tbLabMaster A where A.Transdate >= dateadd(minute, datediff(minute, 0, getdate())"
                 " - 359, 0) group by A.RefNum")
 EXAMS_HEAD = ("   select     A.HospNum as [HospNum],     A.IdNum as [IdNum],     A.RefNum as [RefNum], "
@@ -59,9 +60,10 @@ RECENT = ("SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate FROM tbL
           " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId WHERE A.RequestStatus = 'X' AND"
           " B.Form <> 'P' AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')")
 RECENT_SQL = RECENT + " ORDER BY transdate DESC, RefNum DESC LIMIT 50"
-FINGERPRINTS_SQL = ("SELECT A.RefNum AS RefNum, count(*) AS Items, max(A.ItemId) AS LastItem FROM tbLabMaster A"
-                    " WHERE A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
-                    " GROUP BY A.RefNum")
+FINGERPRINTS_SQL = ("SELECT W.RefNum AS RefNum, count(*) AS Items, group_concat(ifnull(W.ItemId, '') || '=' ||"
+                    " ifnull(W.Barcode, ''), ' ') AS Labels FROM (SELECT A.RefNum, A.ItemId, A.Barcode FROM"
+                    " tbLabMaster A WHERE A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime',"
+                    " '-359 minutes') ORDER BY A.RefNum, A.ItemId, A.Barcode) W GROUP BY W.RefNum")
 OLDER_SQL = RECENT + " AND A.Transdate < ? ORDER BY transdate DESC, RefNum DESC LIMIT 50"
 EXAMS_SQL = ("SELECT A.HospNum AS HospNum, A.IdNum AS IdNum, A.RefNum AS RefNum, A.RequestNum AS RequestNum,"
              " ifnull(E.LabExam, '') AS Exam, A.Transdate AS transdate, " + NAME.format("C") +

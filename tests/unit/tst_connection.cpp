@@ -422,6 +422,10 @@ void ConnectionTest::linkSecuredAsTheSettingsAsk() {
     QCOMPARE(wire.contains(scrambled), clear == 1);
     QCOMPARE(wire.contains(QByteArray(reinterpret_cast<const char*>(u"tbLabMaster"), 22)),
              clear > 0);
+    // A dropped link is opened again exactly as the first time, by the write check's reconnect.
+    tds.dropConnections();
+    QVERIFY_THROWS_NO_EXCEPTION(connection.lab().checkWritable());
+    QCOMPARE(connection.lab().recentRequests().rowCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(ConnectionTest)

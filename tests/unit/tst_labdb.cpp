@@ -2,8 +2,10 @@
 // (QUILLON_LAB_ROAD=tds) through QODBC and FreeTDS to the TDS test server over the same file.
 
 #include "TdsTestServer.h"
+#include "app/AppLockLease.h"
 #include "app/DbConnection.h"
 #include "app/Failure.h"
+#include "app/FileLease.h"
 #include "app/LabDatabaseFactory.h"
 #include "app/LabStatements.h"
 #include "app/SqliteLabDatabase.h"
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -184,10 +187,11 @@ private Q_SLOTS:
         for (int i = 0; i < prints.rowCount(); ++i)
             fingerprints << prints.value(i, QStringLiteral("RefNum")) + QLatin1Char(' ') +
                                 prints.value(i, QStringLiteral("Items")) + QLatin1Char(' ') +
-                                prints.value(i, QStringLiteral("LastItem"));
+                                prints.value(i, QStringLiteral("Labels"));
         fingerprints.sort();
-        QCOMPARE(fingerprints, (QStringList{"T1C 1 1001", "T2C 1 1001", "T4C 1 1001", "T5C 1 9001",
-                                            "T6C 1 ", "T7C 3 1002"}));
+        QCOMPARE(fingerprints,
+                 (QStringList{"T1C 1 1001=B1", "T2C 1 1001=B2", "T4C 1 1001=B4", "T5C 1 9001=B5",
+                              "T6C 1 =B6", "T7C 3 1001=B7 1001=B8 1002=B7"}));
         // The probe counts the window's item rows of status X, whatever their form or catalogue.
         const RowSet probe = m_db->changeProbe();
         QCOMPARE(probe.value(0, QStringLiteral("items")), QStringLiteral("7"));
@@ -225,37 +229,63 @@ private Q_SLOTS:
         QVERIFY(probe.poll());
     }
 
-    // One holder among the connections to one lab; the end of its connection frees the lease.
+    // One holder among the connections to one lab; the end of its connection frees the lease,
+    // and a holder that stops renewing it is superseded, though it still holds its lock.
     void leaseHeldByOneStation() {
         const QString secondName = QStringLiteral("second");
         QSqlDatabase second = QSqlDatabase::cloneDatabase(connectionName, secondName);
         QVERIFY(second.open());
         auto other = makeLabDatabase(secondName);
         const QString name = QStringLiteral("bench's lease");
-        PrintLease mine(m_db->lease(name, m_dir.path()), name, QStringLiteral("bench 1"));
+        qint64 now = 0;
+        const PrintLease::Clock clock = [&now] { return now; };
+        PrintLease mine(m_db->lease(name, m_dir.path()), name, QStringLiteral("bench 1"), clock);
         auto theirs = std::make_unique<PrintLease>(other->lease(name, m_dir.path()), name,
-                                                   QStringLiteral("bench 2"));
-        QVERIFY(m_db->lease(name, m_dir.path())->isFree());
+                                                   QStringLiteral("bench 2"), clock);
+        // Whatever the umask, the lease's files in a group-writable folder are the group's.
+        QVERIFY(QFile::setPermissions(m_dir.path(),
+                                      QFile::permissions(m_dir.path()) | QFileDevice::WriteGroup));
+        const mode_t umaskBefore = umask(022);
+        QVERIFY(m_db->lease(name, m_dir.path())->isFree(1));
         QVERIFY(mine.poll());
+        umask(umaskBefore);
+        const QString note = TdsTestServer::road() ? AppLockLease::notePath(m_dir.path(), name)
+                                                   : FileLease::notePath(m_path, name);
+        QVERIFY(QFileInfo(note).permissions().testFlag(QFileDevice::WriteGroup));
         QVERIFY(mine.poll()); // held, not taken twice: one release frees it
         QVERIFY(!theirs->poll());
         QCOMPARE(theirs->statusText(), QStringLiteral("automatic printing is done by bench 1"));
-        QVERIFY(!other->lease(name, m_dir.path())->isFree());
-        QVERIFY(other->lease(QStringLiteral("another lab"), m_dir.path())->take());
+        QVERIFY(!other->lease(name, m_dir.path())->isFree(1));
+        QVERIFY(other->lease(QStringLiteral("another lab"), m_dir.path())->take(1));
         mine.release();
         QVERIFY(theirs->poll());
         QVERIFY(!mine.poll());
         QCOMPARE(mine.state(), PrintLease::State::Standby);
         QCOMPARE(mine.printingStation(), QStringLiteral("bench 2"));
+        // bench 2 stops renewing (frozen), its lock still held: told, then superseded.
+        now += PrintLease::lateMs;
+        QVERIFY(!mine.poll());
+        QVERIFY2(mine.statusText().contains(QStringLiteral("by bench 2, which has not renewed")),
+                 qPrintable(mine.statusText()));
+        now += PrintLease::staleMs - PrintLease::lateMs;
+        QVERIFY(mine.poll());
+        QVERIFY(!theirs->stillHolds()); // back, it prints nothing until it holds the lease again
+        QCOMPARE(theirs->printingStation(), QStringLiteral("bench 1"));
         if (TdsTestServer::road()) {
             // The holder's connection is cut: the server frees the lease with the session, so the
             // holder, connected again, takes it anew rather than finding it held.
             m_server->dropConnections();
-            QVERIFY(theirs->poll());
-            QVERIFY(!mine.poll());
-        } else {
-            theirs.reset(); // its lock file closed, as when its process ends
             QVERIFY(mine.poll());
+            QVERIFY(!theirs->poll());
+        }
+        // A note the holder cannot write (a read-only file): it still prints, the standby waits.
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("--bind"), QStringLiteral("-o"), QStringLiteral("ro"),
+                               note, note}) == 0) {
+            const auto unmount =
+                qScopeGuard([&note] { QProcess::execute(QStringLiteral("umount"), {note}); });
+            QVERIFY(mine.poll());
+            QVERIFY(!theirs->poll());
         }
         theirs.reset();
         other.reset();

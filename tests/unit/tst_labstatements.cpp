@@ -48,12 +48,12 @@ private Q_SLOTS:
         QCOMPARE(LabStatements::recentRequests(), recentText);
         QCOMPARE(LabStatements::serverDate(), QStringLiteral("SELECT getdate() as serverdate"));
         // The bound from getdate() alone, the bare column compared with it: an index serves it.
-        QCOMPARE(
-            LabStatements::requestFingerprints(),
-            QStringLiteral("select A.RefNum as [RefNum], count(*) as [Items], max(A.ItemId) as "
-                           "[LastItem] from Laboratory..tbLabMaster A where A.Transdate >= "
-                           "dateadd(minute, datediff(minute, 0, getdate()) - 359, 0) group by "
-                           "A.RefNum"));
+        QCOMPARE(LabStatements::requestFingerprints(),
+                 QStringLiteral("select A.RefNum as [RefNum], count(*) as [Items], "
+                                "checksum_agg(checksum(A.ItemId, A.Barcode)) as [Labels] from "
+                                "Laboratory..tbLabMaster A where A.Transdate >= "
+                                "dateadd(minute, datediff(minute, 0, getdate()) - 359, 0) group by "
+                                "A.RefNum"));
         QCOMPARE(LabStatements::requestExams(QStringLiteral("T2405170012C")),
                  examsHead + QStringLiteral("T2405170012C'"));
         QCOMPARE(LabStatements::requestExams(QStringLiteral("O'Hara")),

@@ -83,7 +83,7 @@ void ModelsTest::addedLabelLookups() {
         window.append({QStringLiteral("R%1").arg(i), QStringLiteral("2"), QStringLiteral("CBC")});
     const auto run = [&] {
         check.startRun();
-        check.takeFingerprints(RowSet({"RefNum", "Items", "LastItem"}, window));
+        check.takeFingerprints(RowSet({"RefNum", "Items", "Labels"}, window));
         int lookups = 0;
         for (const QStringList& request : std::as_const(window)) {
             if (check.needsLookup(request.at(0))) {

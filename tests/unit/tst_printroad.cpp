@@ -234,7 +234,14 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
     QTest::newRow("an exam added, running")
         << addExam << "running" << first + QStringList{"B5004"} << true << 0 << "";
     QTest::newRow("a blank barcode filled in, running")
-        << fillBlank << "running" << first + QStringList{"B5003"} << false << 0 << "";
+        << fillBlank << "running" << first + QStringList{"B5003"} << true << 0 << "";
+    // Past every re-check ("late": 31 minutes after the print): the fingerprint alone sees them.
+    QTest::newRow("a blank barcode filled in, late")
+        << fillBlank << "late" << first + QStringList{"B5003"} << true << 0 << "";
+    QTest::newRow("an exam swapped for a lower item, late")
+        << "UPDATE tbLabMaster SET ItemId = 'ABO', Barcode = 'B5004' WHERE RefNum = 'T500C' AND "
+           "Barcode = ''"
+        << "late" << first + QStringList{"B5004"} << true << 0 << "";
     // The request's age is the server's to tell: a station 7 hours ahead still finds it.
     QTest::newRow("an exam added, the server's clock 7 hours behind")
         << addExam << "kept" << first + QStringList{"B5004"} << true << -420 << "";
@@ -272,10 +279,14 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce() {
                                        item(QStringLiteral("ESR"), "")}));
     QCOMPARE(m_road->refreshAndPrint().printed, 1);
     QCOMPARE(printed(), first);
+    if (ledger == QLatin1String("late")) {
+        now += 31 * 60 * 1000;
+        m_road->refreshAndPrint();
+    }
     if (!change.isEmpty())
         m_road->sql(change);
     const QString ledgerPath = m_world->path() + QStringLiteral("/label-ledger.db");
-    if (ledger != QLatin1String("running")) {
+    if (ledger != QLatin1String("running") && ledger != QLatin1String("late")) {
         m_road.reset(); // a restart
         if (ledger == QLatin1String("lost") || ledger == QLatin1String("damaged"))
             QVERIFY(QFile::remove(ledgerPath));
