@@ -244,7 +244,6 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce_data() {
         << addExam << "lost" << first << true << 0 << "";
     QTest::newRow("an exam added, the ledger damaged")
         << addExam << "damaged" << first << true << 0 << "";
-    // SQLite cannot make its -shm (a full disk): a station fault, the journal kept as it was.
     QTest::newRow("an exam added, the ledger unopenable at first")
         << addExam << "full" << first + QStringList{"B5004"} << false << 0 << "";
     // Without a restart: the request's rows show an exam at once, a barcode only its re-check.
