@@ -76,6 +76,12 @@ public:
     virtual RowSet changeProbe() {
         throw Failure(QStringLiteral("This lab database has no change probe."));
     }
+    // Requests that left the recent list's window no more than hours hours ago
+    // (LabStatements::leftListRequests): RefNum, transdate, newest first.
+    virtual RowSet leftListRequests(int hours) {
+        Q_UNUSED(hours);
+        throw Failure(QStringLiteral("This lab database cannot list requests that left the list."));
+    }
     // The lab-wide lease of that name: on SQL Server application locks of this connection's
     // session, its note in noteFolder; on the embedded database locks on files beside it, its
     // note beside it too.

@@ -147,6 +147,15 @@ QString changeProbe() {
         "select count(*) as items, max(A.Transdate) as newest from Laboratory..tbLabMaster A "
         "where A.RequestStatus = 'X' and " IN_WINDOW);
 }
+QString leftListRequests(int hours) {
+    return QStringLiteral("select distinct top 500 A.RefNum as [RefNum], A.Transdate as transdate "
+                          "from Laboratory..tbLabMaster A left outer join Build_File..tbcolabexam "
+                          "B on A.ItemId = B.LabexamId where A.RequestStatus = 'X' and B.Form <> "
+                          "'P' and not ") +
+           QStringLiteral("(" IN_WINDOW ") and A.Transdate >= dateadd(hour, -%1, getdate()) "
+                          "order by transdate desc")
+               .arg(hours);
+}
 #undef IN_WINDOW
 
 // The resource is an nvarchar literal: a lease name outside code page 1252 stays itself.

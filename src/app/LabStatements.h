@@ -50,6 +50,11 @@ QString serverTimeText(const QDateTime& serverTime);
 // of the minute 359 minutes back, the recent query's window), so an index on Transdate answers it.
 QString changeProbe();
 
+// Requests that left the recent list's window: older than its start (as changeProbe) and no
+// older than hours hours by the server's clock, with the recent query's conditions; RefNum,
+// transdate, newest first, at most 500 rows. hours is written as its decimal digits.
+QString leftListRequests(int hours);
+
 // The lab-wide lease for automatic printing, an application lock owned by the session: the server
 // drops it when the connection ends. Each result is one row of one column.
 // result: 0 when taken now, -1 when another session holds it (no wait).

@@ -131,3 +131,7 @@ std::unique_ptr<LeaseLock> SqlServerLabDatabase::lease(const QString& name,
                            [this] { checkWritable(); }},
         name, noteFolder);
 }
+
+RowSet SqlServerLabDatabase::leftListRequests(int hours) {
+    return rows(LabStatements::leftListRequests(hours));
+}

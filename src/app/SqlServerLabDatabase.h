@@ -27,6 +27,7 @@ public:
     // The server's own name and the database's, asked once (LabStatements::databaseIdentity).
     QString identity() override;
     RowSet changeProbe() override;
+    RowSet leftListRequests(int hours) override;
     std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) override;
 
 private:

@@ -45,6 +45,13 @@ const QString fingerprintsSql = QStringLiteral(
 const QString changeProbeSql =
     QStringLiteral("SELECT count(*) AS items, max(A.Transdate) AS newest FROM tbLabMaster A"
                    " WHERE A.RequestStatus = 'X' AND " IN_WINDOW);
+// The window's complement, back to a bound the statement is given ("-24 hours").
+const QString leftListSql =
+    QStringLiteral("SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate FROM tbLabMaster A"
+                   " LEFT OUTER JOIN tbcolabexam B ON A.ItemId = B.LabexamId"
+                   " WHERE A.RequestStatus = 'X' AND B.Form <> 'P' AND NOT (" IN_WINDOW ")"
+                   " AND A.Transdate >= strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', ?)"
+                   " ORDER BY transdate DESC LIMIT 500");
 #undef IN_WINDOW
 
 const QString requestExamsSql = QStringLiteral(
@@ -343,4 +350,8 @@ RowSet SqliteLabDatabase::changeProbe() {
 
 std::unique_ptr<LeaseLock> SqliteLabDatabase::lease(const QString& name, const QString&) {
     return std::make_unique<FileLease>(m_path, name);
+}
+
+RowSet SqliteLabDatabase::leftListRequests(int hours) {
+    return rows(leftListSql, {QStringLiteral("-%1 hours").arg(hours)});
 }

@@ -54,6 +54,7 @@ public:
     // The file's identity on its volume: a copy or a new file at the same path is another.
     QString identity() override;
     RowSet changeProbe() override;
+    RowSet leftListRequests(int hours) override;
     // A lock on a file beside the database file; noteFolder is not used.
     std::unique_ptr<LeaseLock> lease(const QString& name, const QString& noteFolder) override;
 

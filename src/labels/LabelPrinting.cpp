@@ -3,6 +3,30 @@
 #include "app/Failure.h"
 #include "app/FilePlaces.h"
 #include "labels/LabelTemplate.h"
+#include "labels/PrintJob.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString confirmation(const Report& report) {
+    using Kind = LabelDestination::Kind;
+    const LabelDestination destination = report.printJob().destination();
+    switch (destination.kind()) {
+    case Kind::PdfFolder:
+    case Kind::ZplFolder:
+        return QStringLiteral("file %1").arg(QFileInfo(report.lastOutputFile()).fileName());
+    case Kind::ZplNetwork:
+        return QStringLiteral("printer held and printed it");
+    case Kind::ZplQueue:
+    case Kind::Printer:
+    case Kind::DefaultPrinter:
+        return QStringLiteral("spooler job completed");
+    }
+    return {};
+}
+
+} // namespace
 
 LabelPrinting::LabelPrinting()
     : m_templatePath(FilePlaces::templatePath()) {}
@@ -43,7 +67,9 @@ void LabelPrinting::presentReport(bool showGroupTree, const QString& caption, bo
     if (directPrint) {
         m_activeReport->setEnableParameterPrompting(false);
         m_lastPrinter = m_activeReport->labelTemplate().printer;
+        m_lastConfirmation.clear();
         m_activeReport->printOut(false);
+        m_lastConfirmation = confirmation(*m_activeReport);
         m_activeReport.reset();
         return;
     }

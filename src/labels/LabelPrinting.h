@@ -50,6 +50,9 @@ public:
     Report* activeReport() const { return m_activeReport.get(); }
     // Where the last label went, as the template names it ("" the default printer).
     const QString& lastPrinter() const { return m_lastPrinter; }
+    // What the printer side confirmed of the last label: the PDF file written, the spooler job
+    // completed, the network printer's held and printed labels.
+    const QString& lastConfirmation() const { return m_lastConfirmation; }
     void releaseActiveReport() { m_activeReport.reset(); }
 
     static QString reportTitle() { return QStringLiteral("Quillon"); }
@@ -59,5 +62,6 @@ private:
     QString m_templatePath;
     std::unique_ptr<Report> m_activeReport;
     QString m_lastPrinter;
+    QString m_lastConfirmation;
     Viewer m_viewer;
 };

@@ -15,7 +15,9 @@ QVariant ExamChecklistModel::data(const QModelIndex& index, int role) const {
     const Entry& e = m_entries.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return e.text;
+        return e.historySummary.isEmpty()
+                   ? e.text
+                   : e.text + QStringLiteral("   (") + e.historySummary + QLatin1Char(')');
     case Qt::CheckStateRole:
         return e.ticked ? Qt::Checked : Qt::Unchecked;
     case Qt::BackgroundRole:
@@ -26,8 +28,10 @@ QVariant ExamChecklistModel::data(const QModelIndex& index, int role) const {
         if (e.state == EntryState::Printed)
             return QColor(250, 224, 160);
         return {};
-    case Qt::ToolTipRole:
-        return e.note.isEmpty() ? QVariant() : QVariant(e.note);
+    case Qt::ToolTipRole: {
+        const QString tip = QString(e.note + QLatin1Char('\n') + e.historyEvents).trimmed();
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     case StateRole:
         return static_cast<int>(e.state);
     default:
@@ -61,7 +65,7 @@ void ExamChecklistModel::clear() {
 void ExamChecklistModel::appendEntry(const QString& text) {
     const int row = entryCount();
     beginInsertRows(QModelIndex(), row, row);
-    m_entries.append(Entry{text, false, EntryState::Waiting, QString()});
+    m_entries.append(Entry{text, false, EntryState::Waiting, QString(), QString(), QString()});
     endInsertRows();
 }
 
@@ -112,4 +116,17 @@ void ExamChecklistModel::setState(int entry, EntryState state, const QString& no
     m_entries[entry].note = note;
     const QModelIndex at = index(entry);
     Q_EMIT dataChanged(at, at, {Qt::BackgroundRole, Qt::ToolTipRole, StateRole});
+}
+
+void ExamChecklistModel::setHistory(int entry, const QString& summary, const QString& events) {
+    if (entry < 0 || entry >= entryCount())
+        return;
+    m_entries[entry].historySummary = summary;
+    m_entries[entry].historyEvents = events;
+    const QModelIndex at = index(entry);
+    Q_EMIT dataChanged(at, at, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+QString ExamChecklistModel::historySummary(int entry) const {
+    return entry >= 0 && entry < entryCount() ? m_entries.at(entry).historySummary : QString();
 }

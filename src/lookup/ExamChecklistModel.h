@@ -37,6 +37,10 @@ public:
     EntryState state(int entry) const;
     QString note(int entry) const;
     void setState(int entry, EntryState state, const QString& note = QString());
+    // What the lab's label history holds of the entry's label: a short text shown after the
+    // entry's ("printed 2x, last 09:12 at B"), and its events, one a line, in the tool tip.
+    void setHistory(int entry, const QString& summary, const QString& events);
+    QString historySummary(int entry) const;
 
 private:
     struct Entry {
@@ -44,6 +48,8 @@ private:
         bool ticked = false;
         EntryState state = EntryState::Waiting;
         QString note;
+        QString historySummary;
+        QString historyEvents;
     };
     void setAllTicked(bool ticked);
 

@@ -13,6 +13,9 @@
 #include "labels/LabelTemplate.h"
 #include "labels/PrintJob.h"
 #include "labels/TemplateRehearsal.h"
+#include "queue/HistorySettings.h"
+#include "queue/LabelHistory.h"
+#include "queue/LeftListCheck.h"
 #include "queue/PrintLog.h"
 #include "queue/StandbySettings.h"
 #include "station/StationSettings.h"
@@ -20,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 
@@ -183,6 +187,37 @@ void SetupCheck::checkDatabase() {
                   .arg(guide));
     }
     checkLease(lab);
+    checkLeftList(lab);
+}
+
+void SetupCheck::checkLeftList(LabDatabase& lab) {
+    const int hours = HistorySettings::leftListHours();
+    PrintLog log(printLogFolderFromEnvironment());
+    LabelHistory history(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                         QStringLiteral("/label-history.db"));
+    history.setFolder(log.folder());
+    const QString what = QStringLiteral("left the list");
+    try {
+        const QList<LeftListCheck::Request> found = LeftListCheck(lab, log, history).find(hours);
+        if (found.isEmpty()) {
+            pass(what, QStringLiteral("no request of the last %1 hours left the list unprinted")
+                           .arg(hours));
+            return;
+        }
+        QStringList numbers;
+        for (const LeftListCheck::Request& request : found)
+            numbers.append(request.refNum + QStringLiteral(" (") + request.transDate + u')');
+        warn(what,
+             QStringLiteral("%1 request(s) of the last %2 hours left the list unprinted: %3.")
+                 .arg(found.size())
+                 .arg(hours)
+                 .arg(numbers.join(QStringLiteral(", "))),
+             QStringLiteral("print them by hand from the station's \"Unprinted\" list."));
+    } catch (const Failure& failure) {
+        warn(what, failure.description(),
+             QStringLiteral("requests that left the list unprinted cannot be told until it "
+                            "answers."));
+    }
 }
 
 SetupCheck::Finding SetupCheck::printLogFinding(const QString& folder) {

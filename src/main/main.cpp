@@ -2,13 +2,17 @@
 #include "app/ExitStatus.h"
 #include "app/StationLog.h"
 #include "app/Version.h"
+#include "main/HistoryReport.h"
 #include "main/SetupCheck.h"
 #include "main/Startup.h"
 #include "station/Messages.h"
 #include "station/StationApplication.h"
+#include "station/StationSettings.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QGuiApplication>
+#include <QStandardPaths>
 #include <QTextStream>
 #include <algorithm>
 #include <cstring>
@@ -53,15 +57,29 @@ int answerCommand(int argc, char* argv[]) {
                        "a window and tried again by itself until it is gone or Exit is chosen. "
                        "Takes no other argument."));
     parser.addOption(kioskOption);
+    const QCommandLineOption historyOption(
+        QStringLiteral("history"),
+        QStringLiteral("Print the lab's label history as CSV on the standard output: the events "
+                       "of a request number or a barcode, or of the days from one date to "
+                       "another (--history 2026-11-01 2026-11-30). Prints no label."));
+    parser.addOption(historyOption);
+    parser.addPositionalArgument(QStringLiteral("number|from to"),
+                                 QStringLiteral("With --history: a request number or barcode, or "
+                                                "two dates (yyyy-MM-dd)."));
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty() ||
-        parser.isSet(kioskOption)) {
+    const qsizetype positional =
+        parser.parse(QCoreApplication::arguments()) ? parser.positionalArguments().size() : 0;
+    const bool historyAsked = parser.isSet(historyOption) && (positional == 1 || positional == 2);
+    if (!parser.errorText().isEmpty() || (positional != 0 && !historyAsked) ||
+        (parser.isSet(historyOption) && !historyAsked) || parser.isSet(kioskOption)) {
         err << "quillon: "
             << (!parser.errorText().isEmpty() ? parser.errorText()
                 : parser.isSet(kioskOption)   ? QStringLiteral("--kiosk takes no other argument.")
-                                              : QStringLiteral("it takes no arguments."))
+                : parser.isSet(historyOption)
+                    ? QStringLiteral("--history takes a request number, a barcode, or two dates.")
+                    : QStringLiteral("it takes no arguments."))
             << "\nTry \"quillon --help\".\n";
         return exitUsage;
     }
@@ -72,6 +90,20 @@ int answerCommand(int argc, char* argv[]) {
     if (parser.isSet(versionOption)) {
         out << "quillon " << quillonVersion << '\n';
         return exitNormal;
+    }
+    if (historyAsked) {
+        QFile standardOutput;
+        if (!standardOutput.open(stdout, QIODevice::WriteOnly))
+            return exitCheckFailed;
+        QString error;
+        const int status =
+            HistoryReport(printLogFolderFromEnvironment(),
+                          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                              QStringLiteral("/label-history.db"))
+                .run(parser.positionalArguments(), standardOutput, error);
+        if (!error.isEmpty())
+            err << "quillon: " << error << '\n';
+        return status;
     }
     SetupCheck setupCheck(out);
     return setupCheck.run() ? exitNormal : exitCheckFailed;

@@ -184,6 +184,8 @@ void LabelLedger::openFile(const QString& path) {
             "barcode, occurrence)) "
             "WITHOUT ROWID"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS labels_stage ON labels (db, stage)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS history_owed (id TEXT PRIMARY KEY, line BLOB "
+                       "NOT NULL)"),
         QStringLiteral("PRAGMA quick_check"),
     };
     for (const QString& statement : setup) {
@@ -366,4 +368,61 @@ void LabelLedger::passOver(const QString& key, const QStringList& labels) {
             insertPassedOver(key, labels);
         });
     });
+}
+
+void LabelLedger::setStage(const QString& key, const QString& label, Stage stage,
+                           const OwedEvent& event) {
+    write([this, key, label, stage, event] {
+        purge();
+        inTransaction([&] {
+            const auto [barcode, occurrence] = splitLabel(label);
+            exec(QStringLiteral("INSERT OR REPLACE INTO labels (db, request, barcode, occurrence, "
+                                "stage, at) VALUES (?, ?, ?, ?, ?, ?)"),
+                 {m_database, key, barcode, occurrence, int(stage), nowText()});
+            exec(QStringLiteral("INSERT OR IGNORE INTO history_owed (id, line) VALUES (?, ?)"),
+                 {event.id, event.line});
+        });
+    });
+}
+
+void LabelLedger::oweEvents(const QList<OwedEvent>& events) {
+    if (events.isEmpty())
+        return;
+    write([this, events] {
+        inTransaction([&] {
+            for (const OwedEvent& event : events)
+                exec(QStringLiteral("INSERT OR IGNORE INTO history_owed (id, line) VALUES (?, ?)"),
+                     {event.id, event.line});
+        });
+    });
+}
+
+QList<LabelLedger::OwedEvent> LabelLedger::owedEvents() {
+    open();
+    QSqlQuery query = runStatement(
+        m_connection, m_path, QStringLiteral("SELECT id, line FROM history_owed ORDER BY rowid"),
+        {}, QStringLiteral("read"));
+    QList<OwedEvent> events;
+    while (query.next())
+        events.append({query.value(0).toString(), query.value(1).toByteArray()});
+    return events;
+}
+
+void LabelLedger::eventsAppended(const QStringList& ids) {
+    if (ids.isEmpty())
+        return;
+    // Not a step of a label: its failure leaves the events owed (appended once, by their ids)
+    // and must not take the place of a failed write that a station fault's check repeats. Nor
+    // is it synced: a strike a power cut loses only makes the next append skip those ids.
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    try {
+        inTransaction([&] {
+            for (const QString& id : ids)
+                exec(QStringLiteral("DELETE FROM history_owed WHERE id = ?"), {id});
+        });
+    } catch (const JournalFailure&) {
+        exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        throw;
+    }
+    exec(QStringLiteral("PRAGMA synchronous=FULL"));
 }

@@ -90,6 +90,18 @@ public:
     // this station did of them, are passed over.
     void passOver(const QString& key, const QStringList& labels);
 
+    // An event of the lab's label history this station owes (LabelHistory): written with the
+    // stage it belongs to, so a kill between a label's print and its event leaves it owed, and
+    // kept until the history holds it.
+    struct OwedEvent {
+        QString id;
+        QByteArray line;
+    };
+    void setStage(const QString& key, const QString& label, Stage stage, const OwedEvent& event);
+    void oweEvents(const QList<OwedEvent>& events);
+    QList<OwedEvent> owedEvents();
+    void eventsAppended(const QStringList& ids);
+
     static constexpr int keptDays = 7;
 
 private:

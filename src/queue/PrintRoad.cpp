@@ -10,9 +10,12 @@
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
 #include "lookup/RequestFinder.h"
+#include "queue/HistoryRecorder.h"
 #include "queue/LabelLedger.h"
 #include "queue/PrintProgress.h"
 #include "queue/StationFaults.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -51,11 +54,16 @@ PrintJobOutcome PrintRoad::print(const PrintJobOrder& order) {
     } catch (const JournalFailure& failure) {
         outcome = journalFault(outcome, failure, order.key);
     }
+    if (m_history)
+        m_history->flush();
     m_faults.jobEnded(order.key);
     return outcome;
 }
 
 bool PrintRoad::reconcile(PrintJobOutcome& outcome, const QString& jobKey) {
+    // Events owed since the station stopped (or the history was out of reach) go first.
+    if (m_history)
+        m_history->flush();
     try {
         reconcileLogging(jobKey);
         return true;
@@ -195,6 +203,39 @@ void PrintRoad::run(const PrintJobOrder& order, PrintJobOutcome& outcome) {
             return;
     }
     finish(job);
+    if (outcome.end == End::Complete && outcome.logged)
+        owePassedOver(order, ticked);
+}
+
+void PrintRoad::owePassedOver(const PrintJobOrder& order, const QList<bool>& ticked) {
+    if (!m_history)
+        return;
+    const QStringList& barcodes = order.request->Barcodes;
+    QList<LabelEvent> events;
+    for (int k = 0; k < ticked.size() && k < barcodes.size(); ++k) {
+        if (ticked.at(k) || barcodes.at(k).isEmpty())
+            continue;
+        const QString label = PrintProgress::labelId(barcodes, k);
+        events.append(m_history->event(LabelEvent::Kind::PassedOver, order.request->requestNumber(),
+                                       barcodes.at(k),
+                                       label.section(QLatin1Char('\n'), -1).toInt()));
+    }
+    m_history->owe(events);
+}
+
+void PrintRoad::oweFailedEvent(const PrintJobOrder& order, int k, bool refused,
+                               const QString& reason) {
+    if (!m_history)
+        return;
+    const QStringList& barcodes = order.request->Barcodes;
+    LabelEvent event = m_history->event(
+        refused ? LabelEvent::Kind::Refused : LabelEvent::Kind::Cancelled,
+        order.request->requestNumber(), barcodes.value(k),
+        PrintProgress::labelId(barcodes, k).section(QLatin1Char('\n'), -1).toInt());
+    event.printer = m_printing.lastPrinter();
+    event.templateName = QFileInfo(m_printing.templatePath()).fileName();
+    event.confirmed = reason.left(200);
+    m_history->owe({event});
 }
 
 PrintRoad::Step PrintRoad::takeEntry(Job& job, int k) {
@@ -247,11 +288,13 @@ PrintRoad::Step PrintRoad::printEntry(Job& job, int k, const QString& label) {
                                    .arg(barcode, failure.description());
         order.entries->setState(k, EntryState::Failed, reason);
         job.faults.append(reason);
+        oweFailedEvent(order, k, true, failure.description());
         return Step::Skip;
     } catch (const std::exception& error) {
         const QString reason = QStringLiteral("The labels of %1 could not be printed: %2")
                                    .arg(barcode, describe(error));
         order.entries->setState(k, EntryState::Failed, reason);
+        oweFailedEvent(order, k, false, describe(error));
         outcome = stationFault(outcome, int(StationFaults::Source::Printer), reason, order.key, {});
         return Step::Stop;
     }
@@ -264,8 +307,20 @@ PrintRoad::Step PrintRoad::printEntry(Job& job, int k, const QString& label) {
                                      .arg(barcode, request.Instruments.value(k),
                                           printer.isEmpty() ? QStringLiteral("the default printer")
                                                             : printer);
-    // Out of the printer: a crash from here on must not print it again.
-    m_progress.setStage(order.key, label, Stage::Printed);
+    // Out of the printer: a crash from here on must not print it again, nor lose its event.
+    if (m_history) {
+        LabelEvent event = m_history->event(LabelEvent::Kind::Printed, request.requestNumber(),
+                                            barcode, label.section(QLatin1Char('\n'), -1).toInt());
+        event.printer = printer;
+        event.templateName = QFileInfo(m_printing.templatePath()).fileName();
+        event.copies = *copies;
+        event.confirmed = m_printing.lastConfirmation();
+        if (event.reprint)
+            event.reason = LabelEvent::cleanReason(order.reprintReason);
+        m_history->owePrinted(order.key, label, event);
+    } else {
+        m_progress.setStage(order.key, label, Stage::Printed);
+    }
     order.entries->setState(k, EntryState::Printed);
     return Step::Next;
 }

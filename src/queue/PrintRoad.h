@@ -8,6 +8,7 @@
 #include <optional>
 
 class ExamChecklistModel;
+class HistoryRecorder;
 class JournalFailure;
 class LabDatabase;
 class LabelPrinting;
@@ -28,6 +29,8 @@ struct PrintJobOrder {
     // An entry's barcode text is empty: nothing is printed, recorded or logged for it. Called
     // with the entry's number, from 1, at the moment the entry comes up.
     std::function<void(int entry)> blankBarcode;
+    // Why labels the history holds as printed are printed again, where the station asked.
+    QString reprintReason;
 };
 
 // How a print job ended.
@@ -72,6 +75,8 @@ public:
     void reconcileLogging(const QString& jobKey);
     // reconcileLogging before a run, its failure held as a station fault: false then, with why.
     bool reconcileBeforeRun(QString& reason);
+    // Every label event goes to the lab's label history through the recorder (none without).
+    void setHistory(HistoryRecorder* history) { m_history = history; }
 
 private:
     enum class Step { Next, Skip, Stop }; // on with the entry; on with the next; the job ends
@@ -118,4 +123,9 @@ private:
     StationFaults& m_faults;
     StationActivity& m_activity;
     QString m_lastRecorded; // the barcode recorded last: a recording the database takes
+    HistoryRecorder* m_history = nullptr;
+    // The history's event of a label given up on; nothing without a history.
+    void oweFailedEvent(const PrintJobOrder& order, int k, bool refused, const QString& reason);
+    // A logged request's unticked labels, passed over.
+    void owePassedOver(const PrintJobOrder& order, const QList<bool>& ticked);
 };

@@ -2,6 +2,8 @@
 
 #include "labels/LabelPrinting.h"
 #include "queue/AutoPrintCycle.h"
+#include "queue/HistoryRecorder.h"
+#include "queue/LabelHistory.h"
 #include "queue/LabelLedger.h"
 #include "queue/PrintLog.h"
 #include "queue/PrintProgress.h"
@@ -19,6 +21,7 @@ class StationActivity;
 // and its marks, the print log, label printing, the print road with its memory and station
 // faults, the refresh and the automatic cycle. The window shows and drives them; the tests and
 // the crash test's station run them bare.
+// setPrintLogFolder sets the folder of the print log and of the label history together.
 class StationCore {
 public:
     // ledgerPath: the label journal's file; empty keeps it in memory. The journal's entries
@@ -26,9 +29,14 @@ public:
     StationCore(LabDatabase& lab, StationActivity& activity, Notices& notices,
                 const QString& printLogFolder = QString(), const QString& ledgerPath = QString());
 
+    void setPrintLogFolder(const QString& folder);
+
     PrintLog log;
     LabelPrinting printing;
     LabelLedger ledger;
+    // The lab's label history in the print-log folder, its index beside the journal.
+    LabelHistory history;
+    HistoryRecorder recorder;
     PrintProgress progress;
     StationFaults faults;
     RequestListModel list;

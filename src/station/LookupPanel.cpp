@@ -5,6 +5,7 @@
 #include "app/StationLog.h"
 #include "lookup/CurrentRequest.h"
 #include "lookup/ExamChecklistModel.h"
+#include "queue/HistoryView.h"
 #include "station/CheckList.h"
 #include "station/Messages.h"
 #include "station/StationFrame.h"
@@ -81,6 +82,8 @@ LookupOutcome LookupPanel::lookup(const QString& knownRefNum) {
     c.lblPatientName->setText(m_current.PatientName);
     for (const QString& entry : found.entries)
         m_checklist.appendEntry(entry);
+    if (m_history)
+        HistoryView::show(*m_history, m_current, m_checklist);
     if (m_checklist.entryCount() >= 1) {
         m_checklist.tickAll();
         c.chkAll->setChecked(true);

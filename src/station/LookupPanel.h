@@ -3,6 +3,7 @@
 #include "lookup/RequestFinder.h"
 
 class ExamChecklistModel;
+class LabelHistory;
 class LabDatabase;
 class Messages;
 class StationActivity;
@@ -24,6 +25,8 @@ public:
     void ResetInput(bool searchEnabled, bool examsEnabled, bool clearNumber, bool focusNumber);
     // A looked-up request waits for Print: its checklist is listed and the exam group is open.
     bool isLoaded() const;
+    // Each exam line of a loaded request shows what the lab's label history holds of its label.
+    void setHistory(LabelHistory* history) { m_history = history; }
 
 private:
     LookupOutcome lookup(const QString& knownRefNum);
@@ -34,4 +37,5 @@ private:
     StationActivity& m_activity;
     CurrentRequest& m_current;
     ExamChecklistModel& m_checklist;
+    LabelHistory* m_history = nullptr;
 };

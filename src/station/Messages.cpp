@@ -3,6 +3,7 @@
 #include "app/StationActivity.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -11,6 +12,15 @@ void MessageBoxMessages::show(const QString& text, Icon icon) {
                     QApplication::applicationDisplayName(), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
+}
+
+std::optional<QString> MessageBoxMessages::choose(const QString& text, const QStringList& choices,
+                                                  bool freeText) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getItem(QApplication::activeWindow(), QApplication::applicationDisplayName(),
+                              text, choices, 0, freeText, &ok);
+    return ok ? std::optional<QString>(answer) : std::nullopt;
 }
 
 HeldMessages::HeldMessages(Messages& inner, StationActivity& activity)

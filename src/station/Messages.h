@@ -3,6 +3,8 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 class StationActivity;
 
@@ -15,11 +17,22 @@ public:
     virtual ~Messages() = default;
     // Returns when the user has closed the message.
     virtual void show(const QString& text, Icon icon) = 0;
+    // Asks the user to pick one of choices or, with freeText, to type another; nothing when the
+    // user cancelled (and where nobody can be asked).
+    virtual std::optional<QString> choose(const QString& text, const QStringList& choices,
+                                          bool freeText) {
+        Q_UNUSED(text);
+        Q_UNUSED(choices);
+        Q_UNUSED(freeText);
+        return std::nullopt;
+    }
 };
 
 class MessageBoxMessages : public Messages {
 public:
     void show(const QString& text, Icon icon) override;
+    std::optional<QString> choose(const QString& text, const QStringList& choices,
+                                  bool freeText) override;
 };
 
 // A person's box never opens inside another routine's yield: that routine (a refresh, a print
@@ -30,6 +43,11 @@ class HeldMessages : public QObject, public Messages {
 public:
     HeldMessages(Messages& inner, StationActivity& activity);
     void show(const QString& text, Icon icon) override;
+    // A question is a person's own step: it opens at once.
+    std::optional<QString> choose(const QString& text, const QStringList& choices,
+                                  bool freeText) override {
+        return m_inner.choose(text, choices, freeText);
+    }
     int waiting() const { return int(m_waiting.size()); }
 
 private:

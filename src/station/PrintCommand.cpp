@@ -3,6 +3,10 @@
 #include "app/StationActivity.h"
 #include "app/StationLog.h"
 #include "lookup/CurrentRequest.h"
+#include "lookup/ExamChecklistModel.h"
+#include "queue/HistoryRecorder.h"
+#include "queue/HistorySettings.h"
+#include "queue/PrintProgress.h"
 #include "queue/PrintRoad.h"
 #include "queue/RequestListModel.h"
 #include "station/LookupPanel.h"
@@ -94,6 +98,32 @@ void PrintCommand::runWaiting() {
     run();
 }
 
+std::optional<QString> PrintCommand::reprintReason() {
+    if (!m_history || !HistorySettings::askReprintReason())
+        return QString();
+    QStringList again;
+    const QStringList& barcodes = m_current.Barcodes;
+    for (int k = 0; k < m_checklist.entryCount() && k < barcodes.size(); ++k) {
+        if (!m_checklist.isTicked(k) || barcodes.at(k).isEmpty())
+            continue;
+        const QString label = PrintProgress::labelId(barcodes, k);
+        if (m_history->printedBefore(barcodes.at(k), label.section(QLatin1Char('\n'), -1).toInt()))
+            again.append(barcodes.at(k));
+    }
+    if (again.isEmpty())
+        return QString();
+    const std::optional<QString> answer = m_messages.choose(
+        QStringLiteral("These labels were printed before: %1.\nWhy print them again? (Never "
+                       "patient data; at most %2 characters.)")
+            .arg(again.join(QStringLiteral(", ")))
+            .arg(LabelEvent::maxReasonLength),
+        HistorySettings::reprintReasons(), true);
+    const QString reason = answer ? LabelEvent::cleanReason(*answer) : QString();
+    if (reason.isEmpty())
+        return std::nullopt;
+    return reason;
+}
+
 bool PrintCommand::run() {
     const StationControls& c = m_controls;
     m_timers.EnableTimers(false);
@@ -105,6 +135,14 @@ bool PrintCommand::run() {
     order.blankBarcode = [this](int) {
         m_messages.show(QStringLiteral("Refnum is blank."), Messages::Icon::None);
     };
+    const std::optional<QString> reason = reprintReason();
+    if (!reason) {
+        m_timers.EnableTimers(true);
+        Q_EMIT told(QStringLiteral("Print was not carried out: labels printed before are printed "
+                                   "again only with a reason."));
+        return false;
+    }
+    order.reprintReason = *reason;
     const PrintJobOutcome outcome = m_road.print(order);
     Q_EMIT jobEnded();
 

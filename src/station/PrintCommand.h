@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <optional>
 
 class ExamChecklistModel;
+class HistoryRecorder;
 class LookupPanel;
 class Messages;
 class PrintRoad;
@@ -32,6 +35,9 @@ public:
     // Runs a click that waited for an automatic run. The run's owner calls it when the run ends.
     void runWaiting();
     bool waiting() const { return m_waiting; }
+    // With the lab's setting, Print asks why before printing labels this history holds as
+    // printed (none without a history).
+    void setHistory(HistoryRecorder* history) { m_history = history; }
 
 Q_SIGNALS:
     // A click waits for the running automatic run, which should end after its current request.
@@ -53,6 +59,11 @@ private:
     StationActivity& m_activity;
     // The list row of the loaded request, however it was looked up (-1 when it has none).
     int requestRow() const;
+    // The reason for printing labels again, asked when the lab wants one: empty when none is
+    // needed; nothing when the person gave none (nothing prints then).
+    std::optional<QString> reprintReason();
+
+    HistoryRecorder* m_history = nullptr;
 
     bool m_waiting = false;
     QString m_waitingFor;             // the key of the request the click waits to print

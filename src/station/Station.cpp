@@ -3,8 +3,10 @@
 #include "app/ExitStatus.h"
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
+#include "queue/HistorySettings.h"
 #include "queue/StandbySettings.h"
 #include "station/CheckList.h"
+#include "station/HistoryControls.h"
 #include "station/KeyboardPanel.h"
 #include "station/LookupInput.h"
 #include "station/LookupPanel.h"
@@ -52,9 +54,15 @@ Station::Station(LabDatabase& lab, Messages& messages, QObject* parent)
 
     m_lookup =
         std::make_unique<LookupPanel>(c, m_lab, m_heldMessages, m_activity, m_current, m_checklist);
+    m_lookup->setHistory(&m_core->history);
     m_lookupInput = new LookupInput(c, *m_lookup, m_activity, this);
     m_printCommand = new PrintCommand(c, m_core->road, *m_lookup, m_current, m_checklist,
                                       m_core->list, *m_timers, m_heldMessages, m_activity, this);
+    m_printCommand->setHistory(&m_core->recorder);
+    m_historyControls =
+        new HistoryControls(c, m_lab, m_core->log, m_core->history, *m_lookup, m_current,
+                            m_heldMessages, *m_notices, m_activity, this);
+    connect(m_printCommand, &PrintCommand::jobEnded, m_historyControls, &HistoryControls::jobEnded);
     connect(m_printCommand, &PrintCommand::told, this,
             [this](const QString& text) { m_notices->notice(text); });
     m_queue =
@@ -115,7 +123,9 @@ void Station::load() {
 
     const QString folder = printLogFolderFromEnvironment();
     ensurePrintLogFolder(folder);
-    m_core->log.setFolder(folder);
+    m_core->setPrintLogFolder(folder);
+    m_core->recorder.setStation(StandbySettings::stationName());
+    m_core->recorder.setKeptMonths(HistorySettings::keptMonths());
     // A fault found while the station was put together (its label journal cannot be made).
     if (m_core->faults.held())
         m_notices->notice(QStringLiteral("Printing is stopped: %1\nIt prints again once the fault "

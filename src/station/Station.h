@@ -10,6 +10,7 @@
 #include <QString>
 #include <memory>
 
+class HistoryControls;
 class KeyboardPanel;
 class LabDatabase;
 class LookupInput;
@@ -55,6 +56,7 @@ public:
     PrintCommand& printCommand() { return *m_printCommand; }
     QueueControls& queue() { return *m_queue; }
     StationNotices& notices() { return *m_notices; }
+    HistoryControls& historyControls() { return *m_historyControls; }
     QString printLogFolder() const { return m_core->log.folder(); }
 
     void onAutoPrintBoxClick();
@@ -86,4 +88,5 @@ private:
     QueueControls* m_queue = nullptr;       // owned by this object
     bool m_exiting = false;
     StandbyControls* m_standby = nullptr; // owned by this object; only when its settings ask
+    HistoryControls* m_historyControls = nullptr; // owned by this object
 };

@@ -104,6 +104,11 @@ void StationWindow::buildControls() {
     c.cmdPrintNow = place(new QPushButton(QStringLiteral("Print Now"), c.fraMain),
                           designFont("Arial", 12, true), t.rect(9480, 360, 1845, 465));
 
+    c.cmdUnprinted = place(new QPushButton(QStringLiteral("Unprinted"), c.fraMain),
+                           designFont("Arial", 12, true), t.rect(5640, 360, 1845, 465));
+    c.cmdUnprinted->setObjectName(QStringLiteral("cmdUnprinted"));
+    c.cmdUnprinted->hide();
+
     c.Grid1 =
         place(new RequestGrid(c.fraMain), designFont("Arial", 9), t.rect(120, 840, 12135, 3375));
     c.Grid1->setStyleSheet(QStringLiteral("QTableView{gridline-color:rgb(192,192,192);"

@@ -42,6 +42,8 @@ struct StationControls {
     QLabel* lblORVANT = nullptr;
     // What unattended work last reported, in the free strip between the grid and the box.
     QLabel* lblStatus = nullptr;
+    // Shown only while requests left the list unprinted: opens their list.
+    QPushButton* cmdUnprinted = nullptr;
     QTimer* tmrCheckRequests = nullptr;
     QTimer* tmrAutoPrint = nullptr;
 };

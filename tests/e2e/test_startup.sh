@@ -83,6 +83,9 @@ mv "$WORK/lab.down" "$WORK/lab.db"
 mkdir "$WORK/fresh"
 out=$(windir="$WORK/fresh\\Windows" "$QUILLON" --check || true)
 grep -q "^ok     print log: .*not made yet" <<<"$out" || fail "$out"
+mkdir -p "$WORK/fresh/PrintLog/PrintedLabBarcodes $(date '+%m %d %Y').txt" # today's: opens for nobody
+out=$(windir="$WORK/fresh\\Windows" "$QUILLON" --check || true)
+grep -q '^FAULT  print log: .*PrintedLabBarcodes' <<<"$out" || fail "$out"
 out=$(windir="$WORK/gone\\Windows" "$QUILLON" --check || true)
 grep -q '^FAULT  print log: .*cannot make it.* Remedy: make the folder' <<<"$out" || fail "$out"
 printf '[Connection]\nServer=127.0.0.1,1\n' >"$WORK/station/connection.ini"

@@ -1,6 +1,7 @@
 #include "StationTestSupport.h"
 #include "TestData.h"
 #include "labdb/LabDbBuilder.h"
+#include "queue/LabelHistory.h"
 #include "station/CheckList.h"
 #include "station/LookupInput.h"
 #include "station/RequestGrid.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -35,6 +37,7 @@ private Q_SLOTS:
     void badCopiesStopBeforePrinting();
     void aStopKeepsTheRequestAndPrintFinishesIt();
     void secondPrintLookupOrResetInsideTheJobIsDropped();
+    void aReprintAsksWhyAndTheLookupShowsIt();
 
 private:
     Station& station() { return m_fixture->station(); }
@@ -225,6 +228,34 @@ void PrintCommandTest::secondPrintLookupOrResetInsideTheJobIsDropped() {
     QCOMPARE(m_world->lab().masterRecords().size(), 3);
     QVERIFY(m_fixture->messages.shown.isEmpty());
     QCOMPARE(station().notices().recent().filter(QStringLiteral(" was not ")).size(), 3);
+}
+
+// With the lab's setting, a label printed before prints again only with a reason, which the
+// history keeps; every lookup shows what the history holds of each label.
+void PrintCommandTest::aReprintAsksWhyAndTheLookupShowsIt() {
+    const QString section = QStringLiteral("LabBarcodes");
+    m_world->storeSetting("Wrenfold", section, "AskReprintReason", "1");
+    m_world->storeSetting("Wrenfold", section, "ReprintReasons", "Smudged|Tube replaced");
+    lookUp("T100C");
+    c().cmdGenerate->click(); // a first print asks nothing
+    lookUp("T100C");
+    const QModelIndex first = station().checklist().index(0);
+    QVERIFY(first.data().toString().contains(QRegularExpression(
+        QStringLiteral("^B1001 \\[HEMA\\] +\\(printed 1x, last \\d\\d:\\d\\d at .+\\)$"))));
+    c().cmdGenerate->click(); // no reason given: nothing printed
+    QCOMPARE(pdfs(), 3);
+    QCOMPARE(m_fixture->messages.shown.size(), 1);
+    QVERIFY(
+        m_fixture->messages.shown.first().text.endsWith("B1001, B1002, B1003.\nWhy print them "
+                                                        "again? (Never patient data; at most "
+                                                        "80 characters.)\nSmudged|Tube replaced"));
+    m_fixture->messages.answer = [](const QStringList& choices) { return choices.last(); };
+    c().cmdGenerate->click();
+    QCOMPARE(pdfs(), 6);
+    m_fixture->messages.shown.clear();
+    lookUp("T100C");
+    QVERIFY(first.data().toString().contains("(printed 2x"));
+    QVERIFY(first.data(Qt::ToolTipRole).toString().endsWith(", reprint: Tube replaced"));
 }
 
 QTEST_MAIN(PrintCommandTest)

@@ -23,6 +23,12 @@ public:
         Icon icon;
     };
     void show(const QString& text, Icon icon) override;
+    // Asked questions are recorded too; answer gives the reply (nothing: cancelled).
+    std::optional<QString> choose(const QString& text, const QStringList& choices, bool) override {
+        shown.append({text + QLatin1Char('\n') + choices.join(QLatin1Char('|')), Icon::None});
+        return answer ? answer(choices) : std::nullopt;
+    }
+    std::function<std::optional<QString>(const QStringList&)> answer;
 
     QStringList texts() const;
     QList<Shown> shown;

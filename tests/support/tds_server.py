@@ -113,6 +113,14 @@ TAKE_LOCK = (r"DECLARE @result int; EXEC @result = sp_getapplock @Resource = N" 
 LOCK_MODE = r"SELECT APPLOCK_MODE\('public', N" + LIT + r", 'Session'\) AS mode"
 LOCK_TEST = r"SELECT APPLOCK_TEST\('public', N" + LIT + r", 'Exclusive', 'Session'\) AS free"
 RELEASE_LOCK = r"EXEC sp_releaseapplock @Resource = N" + LIT + r", @LockOwner = 'Session', @DbPrincipal = 'public'"
+LEFT_LIST = (r"select distinct top 500 A\.RefNum as \[RefNum\], A\.Transdate as transdate from Laboratory\.\.tbLabMaster A"
+             r" left outer join Build_File\.\.tbcolabexam B on A\.ItemId = B\.LabexamId where A\.RequestStatus = 'X'"
+             r" and B\.Form <> 'P' and not \(A\.Transdate >= dateadd\(minute, datediff\(minute, 0, getdate\(\)\) - 359,"
+             r" 0\)\) and A\.Transdate >= dateadd\(hour, -(\d+), getdate\(\)\) order by transdate desc")
+LEFT_LIST_SQL = ("SELECT DISTINCT A.RefNum AS RefNum, A.Transdate AS transdate FROM tbLabMaster A LEFT OUTER JOIN"
+                 " tbcolabexam B ON A.ItemId = B.LabexamId WHERE A.RequestStatus = 'X' AND B.Form <> 'P' AND NOT"
+                 " (A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')) AND"
+                 " A.Transdate >= strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', ?) ORDER BY transdate DESC LIMIT 500")
 DATETIME.add("newest")
 INT.update({"items", "result", "free"})
 APPLOCKS, APPLOCKS_GUARD = {}, threading.Lock()  # resource -> [owning session, grant count]
@@ -545,6 +553,9 @@ class Session(socketserver.BaseRequestHandler):
             return self.write_check()
         if text == PROBE:
             return result_set(*self.sql(PROBE_SQL))
+        m = re.fullmatch(LEFT_LIST, text)
+        if m:
+            return result_set(*self.sql(LEFT_LIST_SQL, [f"-{m[1]} hours"]))
         applock = self.applock(text)
         if applock is not None:
             return applock

@@ -197,6 +197,13 @@ private Q_SLOTS:
         QCOMPARE(probe.value(0, QStringLiteral("items")), QStringLiteral("7"));
         QCOMPARE(probe.value(0, QStringLiteral("newest")),
                  rows.value(0, QStringLiteral("transdate")));
+        // Left the window, back to the lab's bound, under the recent query's conditions.
+        for (const int hours : {7, 20, 30})
+            m_builder->addRequest(request(QStringLiteral("L%1").arg(hours), minutesAgo(60 * hours),
+                                          {item(QStringLiteral("1001"), QStringLiteral("CBC"),
+                                                QStringLiteral("BL%1").arg(hours))}));
+        QCOMPARE(column(m_db->leftListRequests(24), QStringLiteral("RefNum")),
+                 (QStringList{"T3C", "L7", "L20"}));
     }
 
     // A change is a newer request or more item rows; fewer rows alone are none.

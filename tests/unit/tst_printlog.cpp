@@ -172,6 +172,12 @@ void PrintLogTest::theThreeFlagCombinations() {
     QVERIFY(m_log->CheckPrintLog(QStringLiteral("T2C"), QStringLiteral("2026-12-07 23:50:00"), true,
                                  false));
     QCOMPARE(readAll(path).count('\n'), 3);
+    // Whatever days were read before, the numbers of the one just read are kept.
+    for (int day = 1; day <= 6; ++day) {
+        const QString date = QStringLiteral("2026-11-0%1 09:00:00").arg(day);
+        writeAll(m_log->dayFilePath(date), "x ---T3C\r\n");
+        QVERIFY(m_log->CheckPrintLog("T3C", date, false, false));
+    }
 }
 
 void PrintLogTest::entryBytesAndAppendOnly() {

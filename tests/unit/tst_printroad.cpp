@@ -5,6 +5,7 @@
 #include "app/StationLog.h"
 #include "labdb/LabDbBuilder.h"
 #include "lookup/RequestFinder.h"
+#include "queue/LabelHistory.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +42,7 @@ private Q_SLOTS:
     void theStationLogTellsWhatTheRoadDid();
     void theJournalAndTheLogAgree_data();
     void theJournalAndTheLogAgree();
+    void theHistoryHoldsEachEventOnce();
 
 private:
     QStringList printed() const { return scannedBarcodes(m_world->labelFolder()); }
@@ -80,22 +82,25 @@ void PrintRoadTest::ticksAndCopies_data() {
     QTest::addColumn<QString>("copies");
     QTest::addColumn<QStringList>("labels");
     QTest::addColumn<QStringList>("records");
+    QTest::addColumn<QStringList>("history");
     QTest::newRow("two copies, entry by entry")
         << "T100C"
         << "111"
         << "2" << QStringList{"B1001", "B1001", "B1002", "B1002", "B1003", "B1003"}
-        << QStringList{"B1001", "B1002", "B1003"};
+        << QStringList{"B1001", "B1002", "B1003"}
+        << QStringList{"B1001 printed 2", "B1002 printed 2", "B1003 printed 2"};
     QTest::newRow("entries 1 and 3")
         << "T100C"
         << "101"
-        << "1" << QStringList{"B1001", "B1003"} << QStringList{"B1001", "B1003"};
+        << "1" << QStringList{"B1001", "B1003"} << QStringList{"B1001", "B1003"}
+        << QStringList{"B1001 printed 1", "B1003 printed 1", "B1002 passed over 0"};
     QTest::newRow("nothing ticked") << "T100C"
                                     << "000"
-                                    << "1" << QStringList{} << QStringList{};
+                                    << "1" << QStringList{} << QStringList{} << QStringList{};
     QTest::newRow("a blank barcode is no label")
         << "200"
         << "11"
-        << "1" << QStringList{"B2001"} << QStringList{"B2001"};
+        << "1" << QStringList{"B2001"} << QStringList{"B2001"} << QStringList{"B2001 printed 1"};
 }
 
 void PrintRoadTest::ticksAndCopies() {
@@ -104,6 +109,7 @@ void PrintRoadTest::ticksAndCopies() {
     QFETCH(QString, copies);
     QFETCH(QStringList, labels);
     QFETCH(QStringList, records);
+    QFETCH(QStringList, history);
     RoadWorld& road = *m_road;
     const FoundRequest found = findRequest(road.connection.lab(), number, road.activity);
     road.request = found.request;
@@ -131,6 +137,16 @@ void PrintRoadTest::ticksAndCopies() {
     QCOMPARE(logged(), QStringList(records.size(), number));
     QCOMPARE(outcome.logged, !records.isEmpty());
     QCOMPARE(road.blanks, number == QLatin1String("200") ? QStringList{"1"} : QStringList{});
+    QStringList events;
+    for (const LabelEvent& e : road.core->history.ofRequest(number)) {
+        events.append(e.barcode + ' ' + LabelEvent::kindText(e.kind) + ' ' +
+                      QString::number(e.copies));
+        QVERIFY(!e.reprint);
+        if (e.kind == LabelEvent::Kind::Printed)
+            QVERIFY(e.templateName == "LabBarcodeLabel.rpt" &&
+                    e.confirmed.startsWith("file label-"));
+    }
+    QCOMPARE(events, history);
 }
 
 void PrintRoadTest::aLabelNewSinceTheLookupKeepsTheRequestUnlogged_data() {
@@ -311,6 +327,14 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce() {
     const quint64 sent = m_road->connection.lab().statementsSent();
     m_road->core->cycle.PrintPendingRequests(true);
     QCOMPARE(m_road->connection.lab().statementsSent() - sent, quint64(1));
+    // The 10- and 30-minute re-checks look it up again, and nothing between them.
+    for (const int minute : {9, 10, 29, 30, 31}) {
+        now = minute * 60 * 1000;
+        const quint64 before = m_road->connection.lab().statementsSent();
+        m_road->core->cycle.PrintPendingRequests(true);
+        const bool lookedUp = m_road->connection.lab().statementsSent() - before > 1;
+        QVERIFY(!change.isEmpty() || lookedUp == (minute % 10 == 0));
+    }
     QCOMPARE(recorded().count(labels.last()), 1);
     QCOMPARE(m_road->core->list.state(m_road->core->list.rowOf(QStringLiteral("T500C"))),
              RequestListModel::State::Printed);
@@ -330,6 +354,8 @@ void PrintRoadTest::theJournalAndTheLogAgree_data() {
         << "journal logged" << both + both << both + both << 5;
     QTest::newRow("a restored copy of the database with the same numbers")
         << "copy" << QStringList{"B5001", "B5001", "B5002"} << both << 3;
+    QTest::newRow("a restored copy of the database at its own path")
+        << "restored" << QStringList{"B5001", "B5001", "B5002"} << both << 3;
     QTest::newRow("a kill between the journal's logging and the append, then a run")
         << "journal logged, append lost" << both << both << 3;
     QTest::newRow("label 1 unlogged for 8 days: the purge keeps its entry")
@@ -380,6 +406,8 @@ void PrintRoadTest::theJournalAndTheLogAgree() {
     } else {
         if (story != QLatin1String("journal printed")) {
             m_road.reset(); // a kill, or a restart on the copy
+            QVERIFY(story != QLatin1String("restored") ||
+                    (QFile::remove(m_world->labPath()) && QFile::rename(copy, m_world->labPath())));
             m_road = std::make_unique<RoadWorld>(m_world->path(),
                                                  story == QLatin1String("copy") ? copy : QString());
         }
@@ -489,6 +517,13 @@ void PrintRoadTest::aDateThatIsNotADatePrintsNothing() {
     QVERIFY(outcome.reason.contains(QStringLiteral("someday")));
     QCOMPARE(pdfCount(m_world->labelFolder()), 0);
     QVERIFY(recorded().isEmpty());
+    // Rows that differ: the request's values are its first row's.
+    const CurrentRequest first = findRequest(road.connection.lab(), "T100C", road.activity).request;
+    road.sql(
+        "UPDATE tbLabMaster SET HospNum = 'H9', TransDate = '2020-01-01' WHERE Barcode > 'B1001'");
+    const CurrentRequest r = findRequest(road.connection.lab(), "T100C", road.activity).request;
+    QCOMPARE(QStringList({r.HospNum, r.PatientName, r.TransDate, r.Age}),
+             QStringList({first.HospNum, first.PatientName, first.TransDate, first.Age}));
 }
 
 void PrintRoadTest::theStationLogTellsWhatTheRoadDid() {
@@ -570,6 +605,62 @@ void PrintRoadTest::theStationLogTellsWhatTheRoadDid() {
          QStringList{path, path + QStringLiteral(".1"), path + QStringLiteral(".2")})
         QVERIFY(QFileInfo(file).size() <= 2000);
     QVERIFY(read(path).endsWith(QStringLiteral(" quillon.queue info: line 199\n")));
+}
+
+// Every label event reaches the lab's history once: a reprint is told as one, an unwritable or
+// torn history stops no label, and events owed across a kill go in once.
+void PrintRoadTest::theHistoryHoldsEachEventOnce() {
+    const QString history = m_world->printLogFolder() + QLatin1Char('/') +
+                            LabelHistory::monthFileName(QDate::currentDate());
+    QCOMPARE(m_road->printRequest(QStringLiteral("T100C"), m_day).end, End::Complete);
+    {
+        QFile torn(history); // what a kill left of another station's append
+        QVERIFY(torn.open(QIODevice::Append));
+        torn.write("H1\tx-1\t2026-12-");
+    }
+    PrintJobOrder again;
+    again.key = QStringLiteral("T100C");
+    again.request = &m_road->request;
+    again.entries = &m_road->entries;
+    again.reprintReason = QStringLiteral("  Label\tlost ");
+    QCOMPARE(m_road->core->road.print(again).end, End::Complete);
+    const QStringList first{"B1001", "B1002", "B1003"};
+    const QStringList reprinted{"B1001 again: Label lost", "B1002 again: Label lost",
+                                "B1003 again: Label lost"};
+    LabelHistory folderOnly{QString()};
+    folderOnly.setFolder(m_world->printLogFolder());
+    const auto listed = [&folderOnly](const QString& number) {
+        QStringList out;
+        for (const LabelEvent& e : folderOnly.ofRequest(number))
+            out.append(e.barcode + (e.reprint ? " again: " + e.reason : QString()));
+        return out;
+    };
+    QCOMPARE(listed("T100C"), first + reprinted);
+
+    // The history out of reach: the label prints, its event waits in the journal.
+    QVERIFY(QFile::rename(history, history + ".away"));
+    QVERIFY(QDir().mkdir(history));
+    QCOMPARE(m_road->printRequest(QStringLiteral("200"), m_day).end, End::Complete);
+    QCOMPARE(m_road->notices.texts.size(), 1);
+    QVERIFY(m_road->core->recorder.fault().contains(QStringLiteral("could not be opened")));
+    QCOMPARE(m_road->core->ledger.owedEvents().size(), 1);
+    // Back, after a kill that came after the append but before the journal struck it.
+    QVERIFY(QDir().rmdir(history));
+    QVERIFY(QFile::rename(history + ".away", history));
+    m_road->core->history.append(
+        {*LabelEvent::fromLine(m_road->core->ledger.owedEvents().first().line.chopped(1))});
+    m_road.reset();
+    m_road = std::make_unique<RoadWorld>(*m_world);
+    QString reason;
+    QVERIFY(m_road->core->road.reconcileBeforeRun(reason));
+    QCOMPARE(listed("200"), QStringList{"B2001"});
+    QVERIFY(m_road->core->ledger.owedEvents().isEmpty());
+    QFile file(history);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 8); // seven whole lines, the torn one cut
+    for (const QByteArray& line : lines.first(7))
+        QVERIFY2(LabelEvent::fromLine(line), line.constData());
 }
 
 QTEST_MAIN(PrintRoadTest)
