@@ -1,20 +1,10 @@
 #include "queue/AddedLabelCheck.h"
 
 #include "app/RowSet.h"
+#include "app/SteadyClock.h"
 
 #include <algorithm>
-#include <chrono>
 #include <vector>
-
-namespace {
-
-qint64 steadyMilliseconds() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-} // namespace
 
 AddedLabelCheck::AddedLabelCheck()
     : m_clock(steadyMilliseconds) {}

@@ -2,19 +2,9 @@
 
 #include "app/Failure.h"
 #include "app/StationLog.h"
+#include "app/SteadyClock.h"
 
 #include <QDateTime>
-#include <chrono>
-
-namespace {
-
-qint64 steadyMilliseconds() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-} // namespace
 
 PrintLease::PrintLease(std::unique_ptr<LeaseLock> lock, QString leaseName, QString station,
                        Clock clock)
