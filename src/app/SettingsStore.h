@@ -25,4 +25,12 @@ QStringList problems(const QString& application);
 void write(const QString& application, const QString& section, const QString& key,
            const QString& value);
 
+// One of the station's own settings (application "Wrenfold", section "LabBarcodes"), blanks
+// trimmed; "" when it is not set.
+inline QString readStationSetting(const char* key) {
+    return read(QStringLiteral("Wrenfold"), QStringLiteral("LabBarcodes"), QLatin1String(key),
+                QString())
+        .trimmed();
+}
+
 } // namespace SettingsStore

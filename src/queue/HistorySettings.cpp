@@ -6,15 +6,6 @@
 
 namespace HistorySettings {
 
-namespace {
-const QString application = QStringLiteral("Wrenfold");
-const QString section = QStringLiteral("LabBarcodes");
-
-QString read(const char* key) {
-    return SettingsStore::read(application, section, QLatin1String(key), QString()).trimmed();
-}
-} // namespace
-
 int parseKeptMonths(const QString& stored) {
     return qMax(LabelHistory::defaultKeptMonths, stored.toInt());
 }
@@ -40,19 +31,19 @@ QStringList parseReasons(const QString& stored) {
 }
 
 int keptMonths() {
-    return parseKeptMonths(read("HistoryKeptMonths"));
+    return parseKeptMonths(SettingsStore::readStationSetting("HistoryKeptMonths"));
 }
 
 bool askReprintReason() {
-    return read("AskReprintReason").toInt() == 1;
+    return SettingsStore::readStationSetting("AskReprintReason").toInt() == 1;
 }
 
 QStringList reprintReasons() {
-    return parseReasons(read("ReprintReasons"));
+    return parseReasons(SettingsStore::readStationSetting("ReprintReasons"));
 }
 
 int leftListHours() {
-    return parseLeftListHours(read("LeftListHours"));
+    return parseLeftListHours(SettingsStore::readStationSetting("LeftListHours"));
 }
 
 } // namespace HistorySettings

@@ -6,15 +6,6 @@
 
 namespace StandbySettings {
 
-namespace {
-const QString application = QStringLiteral("Wrenfold");
-const QString section = QStringLiteral("LabBarcodes");
-
-QString read(const char* key) {
-    return SettingsStore::read(application, section, QLatin1String(key), QString()).trimmed();
-}
-} // namespace
-
 int parseProbeSeconds(const QString& stored) {
     bool ok = false;
     const int seconds = stored.trimmed().toInt(&ok);
@@ -22,15 +13,15 @@ int parseProbeSeconds(const QString& stored) {
 }
 
 int probeSeconds() {
-    return parseProbeSeconds(read("ChangeProbeSeconds"));
+    return parseProbeSeconds(SettingsStore::readStationSetting("ChangeProbeSeconds"));
 }
 
 QString leaseName() {
-    return read("PrintLease");
+    return SettingsStore::readStationSetting("PrintLease");
 }
 
 QString stationName() {
-    const QString name = read("StationName");
+    const QString name = SettingsStore::readStationSetting("StationName");
     return name.isEmpty() ? QSysInfo::machineHostName() : name;
 }
 
