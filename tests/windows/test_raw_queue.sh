@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# ZPL through a Windows printer queue: the installed quillon-label.exe prints a label to
+# "zpl:queue:LabelRaw", the printer Wine makes of a raw queue of a private cupsd, and the label
+# printer behind the queue receives the very bytes the Debian build makes of that label
+# (tests/zpl/small-label.zpl); a queue that takes no jobs fails the label and nothing comes out.
+source "$(dirname "$0")/lib.sh" "$@"
+[ "$(id -u)" = 0 ] || { echo "windows raw queue: skipped: the private cupsd runs as root"; exit 77; }
+wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn || fail "the MSI did not install"
+
+# The label printer: the bytes of every connection appended to printed.zpl.
+python3 -c 'import socket, sys
+server = socket.create_server(("127.0.0.1", 0))
+print(server.getsockname()[1], flush=True)
+while True:
+    client, _ = server.accept()
+    with client, open(sys.argv[1], "ab") as out:
+        out.write(b"".join(iter(lambda: client.recv(65536), b"")))' "$WORK/printed.zpl" >"$WORK/port" &
+PRINTER_PID=$!
+# A cupsd of the test's own on a socket, which Wine's libcups finds through CUPS_SERVER.
+cups=$WORK/cups
+mkdir -p "$cups"/{spool,cache,state,log}
+chmod o+x "$WORK" # the backend runs as lp and reads the job from the spool folder
+printf 'Listen %s/socket\nBrowsing No\n<Location />\nOrder allow,deny\nAllow all\n</Location>\n' "$cups" >"$cups/cupsd.conf"
+printf '%s\n' "ServerRoot $cups" "RequestRoot $cups/spool" "CacheDir $cups/cache" "StateDir $cups/state" \
+  "ErrorLog $cups/log/error_log" "AccessLog $cups/log/access_log" "PageLog $cups/log/page_log" \
+  "SystemGroup root" >"$cups/cups-files.conf"
+/usr/sbin/cupsd -f -c "$cups/cupsd.conf" -s "$cups/cups-files.conf" &
+CUPSD_PID=$!
+trap 'kill "$PRINTER_PID" "$CUPSD_PID" 2>/dev/null || true; e2e_cleanup' EXIT
+export CUPS_SERVER=$cups/socket
+for _ in $(seq 1 100); do [ -S "$CUPS_SERVER" ] && [ -s "$WORK/port" ] && break; sleep 0.1; done
+lpadmin -p LabelRaw -v "socket://127.0.0.1:$(cat "$WORK/port")" -m raw -E 2>/dev/null ||
+  fail "the private cupsd did not take the raw queue"
+
+sed 's#^{ #{ "printer": "zpl:queue:LabelRaw", #' "$SOURCE_DIR/tests/zpl/small-label.rpt" >"$DRIVE_C/raw.rpt"
+print_label() {
+  (cd "$DRIVE_C" && wine_ "$PROGRAM\\quillon-label.exe" print 'C:\raw.rpt' --values '2401150001,SANTOS\, ANA,42') \
+    >"$WORK/label.txt" 2>&1
+}
+golden=$SOURCE_DIR/tests/zpl/small-label.zpl
+print_label || fail "the label did not print: $(cat "$WORK/label.txt")"
+for _ in $(seq 1 100); do
+  [ "$(stat -c %s "$WORK/printed.zpl" 2>/dev/null)" = "$(stat -c %s "$golden")" ] && break
+  sleep 0.1
+done
+cmp "$golden" "$WORK/printed.zpl" || fail "the printer received other bytes than $golden"
+
+cupsreject LabelRaw
+! print_label || fail "a label counted as printed on a queue that takes no jobs"
+grep -q 'The label printer queue "LabelRaw" did not take the label' "$WORK/label.txt" ||
+  fail "the refused label was told as: $(cat "$WORK/label.txt")"
+sleep 1
+cmp -s "$golden" "$WORK/printed.zpl" || fail "a refused label reached the printer"
+echo "windows raw queue: passed"
