@@ -156,3 +156,16 @@ find_print_now() {
 }
 
 labdb() { sqlite3 -batch -noheader "$WORK/lab.db" "$1"; }
+
+# The requests the recent list shows and their labels: sets recent (the query), requests,
+# labels (how many) and expected (their barcodes, sorted).
+recent_requests() {
+  recent="SELECT DISTINCT A.RefNum FROM tbLabMaster A
+          JOIN tbcolabexam B ON A.ItemId = B.LabexamId
+          WHERE A.RequestStatus = 'X' AND B.Form <> 'P'
+          AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
+  requests=$(labdb "$recent;")
+  [ -n "$requests" ] || fail "the demo database has no recent request"
+  labels=$(labdb "SELECT count(DISTINCT Barcode) FROM tbLabMaster WHERE RefNum IN ($recent);")
+  expected=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum IN ($recent) AND Barcode IS NOT NULL;" | sort)
+}

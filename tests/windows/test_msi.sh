@@ -24,14 +24,7 @@ sed -i -E 's#("printer"[[:space:]]*:[[:space:]]*)"[^"]*"#\1"pdf:C:/labels"#' "$i
 export PDF_FOLDER=$DRIVE_C/labels
 mkdir -p "$PDF_FOLDER"
 
-recent="SELECT DISTINCT A.RefNum FROM tbLabMaster A
-        JOIN tbcolabexam B ON A.ItemId = B.LabexamId
-        WHERE A.RequestStatus = 'X' AND B.Form <> 'P'
-        AND A.Transdate >= strftime('%Y-%m-%d %H:%M:00', 'now', 'localtime', '-359 minutes')"
-requests=$(labdb "$recent;")
-[ -n "$requests" ] || fail "the demo database has no recent request"
-labels=$(labdb "SELECT count(DISTINCT Barcode) FROM tbLabMaster WHERE RefNum IN ($recent);")
-expected=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum IN ($recent) AND Barcode IS NOT NULL;" | sort)
+recent_requests
 
 run_station() {
   (cd "$DRIVE_C" && exec wine "$PROGRAM\\quillon.exe") >>"$WORK/station.log" 2>&1 &
