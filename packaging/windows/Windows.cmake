@@ -17,10 +17,12 @@ set(runtime_dlls ${deps}/bin/Qt6Core.dll ${deps}/bin/Qt6Gui.dll ${deps}/bin/Qt6W
     ${deps}/bin/Qt6Sql.dll ${deps}/bin/Qt6PrintSupport.dll ${deps}/bin/Qt6Network.dll
     ${deps}/bin/libzint.dll ${deps}/bin/libstdc++-6.dll ${deps}/bin/libgcc_s_seh-1.dll
     ${deps}/bin/libwinpthread-1.dll ${ssp_dll})
-set(plugins platforms/qwindows.dll styles/qwindowsvistastyle.dll sqldrivers/qsqlite.dll
-    sqldrivers/qsqlodbc.dll imageformats/qgif.dll imageformats/qico.dll imageformats/qjpeg.dll)
+# quillon.exe --check draws the label off screen (qoffscreen), with or without a display.
+set(plugins platforms/qwindows.dll platforms/qoffscreen.dll styles/qwindowsvistastyle.dll
+    sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll imageformats/qgif.dll imageformats/qico.dll
+    imageformats/qjpeg.dll)
 # The tests run without a display; never installed.
-set(test_plugins platforms/qoffscreen.dll platforms/qminimal.dll)
+set(test_plugins platforms/qminimal.dll)
 set(test_dlls ${deps}/bin/Qt6Test.dll)
 
 set(copies)

@@ -18,11 +18,13 @@ export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS="suppressions=$SOURCE_DIR/tests/lsan.supp:print_suppressions=0"
 XVFB_PID=""
 STATION_PID=""
+TDS_PID=""
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cleanup() {
   [ -n "$STATION_PID" ] && kill "$STATION_PID" 2>/dev/null || true
+  [ -n "$TDS_PID" ] && kill "$TDS_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$WORK"
@@ -153,6 +155,16 @@ find_print_now() {
     left = (w * 15 / 2 - 12465 / 2) / 15; top = (h * 15 / 2 - 10155 / 2) / 15
     printf "%d %d\n", x + left + (9480 + 1845 / 2) / 15, y + top + (360 + 465 / 2) / 15 }')
   print_now() { xdotool mousemove --sync "$print_x" "$print_y" click 1; }
+}
+
+# The TDS test server over $WORK/lab.db (arguments passed on), on a free loopback port: $port.
+# What it was sent, and refused, goes to $WORK/tds.log.
+start_tds_server() {
+  /usr/bin/python3 "$SOURCE_DIR/tests/support/tds_server.py" "$WORK/lab.db" "$@" >"$WORK/port" 2>"$WORK/tds.log" &
+  TDS_PID=$!
+  for _ in $(seq 1 100); do [ -s "$WORK/port" ] && break; sleep 0.1; done
+  port=$(sed -n 's/^port //p' "$WORK/port")
+  [ -n "$port" ] || fail "the TDS test server did not start: $(cat "$WORK/tds.log")"
 }
 
 labdb() { sqlite3 -batch -noheader "$WORK/lab.db" "$1"; }

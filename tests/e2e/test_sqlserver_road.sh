@@ -22,14 +22,7 @@ labdb "INSERT INTO tbLabPatient VALUES ('0109001', 'Núñez', 'Zoë', 'Ελέν�
        FROM tbLabMaster WHERE RefNum = '$source_ref';"
 expected=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum = '$refnum';" | sort)
 
-# The server on a free loopback port; what it was sent, and refused, in $WORK/tds.log.
-/usr/bin/python3 "$SOURCE_DIR/tests/support/tds_server.py" "$WORK/lab.db" --encryption require \
-  --tls-dir "$WORK/tls" --record "$WORK/received" >"$WORK/port" 2>"$WORK/tds.log" &
-TDS_PID=$!
-trap 'kill "$TDS_PID" 2>/dev/null || true; cleanup' EXIT
-for _ in $(seq 1 100); do [ -s "$WORK/port" ] && break; sleep 0.1; done
-port=$(sed -n 's/^port //p' "$WORK/port")
-[ -n "$port" ] || fail "the TDS test server did not start: $(cat "$WORK/tds.log")"
+start_tds_server --encryption require --tls-dir "$WORK/tls" --record "$WORK/received"
 printf '[Connection]\nServer=127.0.0.1,%s\nDatabase=Laboratory\nUser=sa\nPassword=Lab-2024\nEncrypt=yes\nCAFile=%s\n' \
   "$port" "$WORK/tls/ca.pem" >"$XDG_CONFIG_HOME/quillon/ORVANT Current User.ini"
 check=$("$QUILLON" --check 2>&1 || true)

@@ -13,19 +13,13 @@ KILLS=${QUILLON_FAILOVER_KILLS:-10}
 # The server's sessions write the file too: wait for their locks rather than fail.
 labdb() { sqlite3 -batch -noheader -cmd ".timeout 30000" "$WORK/lab.db" "$1"; }
 
-/usr/bin/python3 "$SOURCE_DIR/tests/support/tds_server.py" "$WORK/lab.db" --control "$WORK/control" \
-  >"$WORK/port" 2>"$WORK/tds.log" &
-TDS_PID=$!
 declare -A PID
 stop_all() {
   for p in "${PID[@]}"; do kill -9 "$p" 2>/dev/null || true; done
-  kill "$TDS_PID" 2>/dev/null || true
   cleanup
 }
 trap stop_all EXIT
-for _ in $(seq 1 100); do [ -s "$WORK/port" ] && break; sleep 0.1; done
-port=$(sed -n 's/^port //p' "$WORK/port")
-[ -n "$port" ] || fail "the TDS test server did not start: $(cat "$WORK/tds.log")"
+start_tds_server --control "$WORK/control"
 
 copy_station
 PDF_FOLDER="$WORK/labels"

@@ -54,12 +54,9 @@ kiosk_back_within 13 # the pause after the second try is 10 s
 [ -z "$(ls "$WORK/labels")" ] || fail "the kiosk printed while it waited"
 
 # A password changed in the machine's file is taken at the next try; --check tells the refusal.
-/usr/bin/python3 "$SOURCE_DIR/tests/support/tds_server.py" "$WORK/lab.db" >"$WORK/port" 2>"$WORK/tds.log" &
-TDS_PID=$!
-trap 'kill "$TDS_PID" 2>/dev/null || true; cleanup' EXIT
-for _ in $(seq 1 100); do [ -s "$WORK/port" ] && break; sleep 0.1; done
+start_tds_server
 printf '[Connection]\nServer=127.0.0.1,%s\nDatabase=Laboratory\nUser=sa\nPassword=old\n' \
-  "$(sed -n 's/^port //p' "$WORK/port")" >"$WORK/station/connection.ini"
+  "$port" >"$WORK/station/connection.ini"
 out=$("$QUILLON" --check || true)
 grep -q "^FAULT  connection: .*Login failed.* Remedy: set the User and Password" <<<"$out" || fail "$out"
 start_station --kiosk

@@ -14,6 +14,8 @@ unset windir XDG_CONFIG_HOME XDG_DATA_HOME QT_QPA_PLATFORM ASAN_OPTIONS LSAN_OPT
 export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 DRIVE_C=$WINEPREFIX/drive_c
 PROGRAM='C:\Program Files\Quillon'
+INSTALLED=$DRIVE_C/Program\ Files/Quillon
+SETTINGS='HKCU\Software\VB and VBA Program Settings'
 e2e_cleanup() {
   [ -n "$STATION_PID" ] && kill -9 "$STATION_PID" 2>/dev/null || true
   STATION_PID=""
@@ -25,3 +27,26 @@ trap e2e_cleanup EXIT
 wine_() { wine "$@" 2> >(grep -v 'wine32\|multiarch\|dpkg --add\|apt-get install' >&2); }
 start_display
 wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a prefix"
+
+# A silent install; the installed template prints into the PDF folder C:\labels.
+install_msi() {
+  wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn || fail "the MSI did not install"
+  sed -i -E 's#("printer"[[:space:]]*:[[:space:]]*)"[^"]*"#\1"pdf:C:/labels"#' "$INSTALLED/LabBarcodeLabel.rpt"
+  export PDF_FOLDER=$DRIVE_C/labels
+  mkdir -p "$PDF_FOLDER"
+}
+# The demo database C:\lab.db, made by the installed quillon-labdb.exe; $WORK/lab.db for labdb.
+make_installed_demo() {
+  (cd "$DRIVE_C" && wine_ "$PROGRAM\\quillon-labdb.exe" demo 'C:\lab.db' >/dev/null) ||
+    fail "the installed quillon-labdb.exe made no demo database"
+  ln -s "$DRIVE_C/lab.db" "$WORK/lab.db"
+}
+# A setting in the registry: <file>\<section> <key> <value>.
+set_setting() { wine_ reg add "$SETTINGS\\$1" /v "$2" /d "$3" /f >/dev/null; }
+# The installed station, its window focused as $win.
+run_station() {
+  (cd "$DRIVE_C" && exec wine "$PROGRAM\\quillon.exe") >>"$WORK/station.log" 2>&1 &
+  STATION_PID=$!
+  win=$(wait_window '^ Quillon$')
+  xdotool windowfocus --sync "$win"
+}

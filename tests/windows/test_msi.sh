@@ -5,9 +5,8 @@
 # C:\PrintLog as the Debian build does; a kill in the middle of the run and a restart lose no
 # label and print at most one twice; a silent removal leaves the print log and the settings.
 source "$(dirname "$0")/lib.sh" "$@"
-settings='HKCU\Software\VB and VBA Program Settings'
-wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn || fail "the MSI did not install"
-installed=$DRIVE_C/Program\ Files/Quillon
+install_msi
+installed=$INSTALLED
 for f in quillon.exe quillon-labdb.exe quillon-label.exe LabBarcodeLabel.rpt platforms/qwindows.dll \
   sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll; do
   [ -f "$installed/$f" ] || fail "the MSI did not install $f"
@@ -15,27 +14,17 @@ done
 # The Start-menu entry: every account's (Wine puts it into the installing account's menu).
 [ -n "$(find "$DRIVE_C" -path '*Start Menu/Programs/Quillon.lnk')" ] || fail "no Start-menu entry"
 
-(cd "$DRIVE_C" && wine_ "$PROGRAM\\quillon-labdb.exe" demo 'C:\lab.db' >/dev/null) ||
-  fail "the installed quillon-labdb.exe made no demo database"
-ln -s "$DRIVE_C/lab.db" "$WORK/lab.db"
-wine_ reg add "$settings\\ORVANT Current User\\Connection" /v Server /d 'sqlite:C:\lab.db' /f >/dev/null
-wine_ reg add "$settings\\Wrenfold\\LabBarcodes" /v vkchkAutoPrintRequests /d 1 /f >/dev/null
-sed -i -E 's#("printer"[[:space:]]*:[[:space:]]*)"[^"]*"#\1"pdf:C:/labels"#' "$installed/LabBarcodeLabel.rpt"
-export PDF_FOLDER=$DRIVE_C/labels
-mkdir -p "$PDF_FOLDER"
+make_installed_demo
+set_setting 'ORVANT Current User\Connection' Server 'sqlite:C:\lab.db'
+set_setting 'Wrenfold\LabBarcodes' vkchkAutoPrintRequests 1
 
 recent_requests
 
-run_station() {
-  (cd "$DRIVE_C" && exec wine "$PROGRAM\\quillon.exe") >>"$WORK/station.log" 2>&1 &
-  STATION_PID=$!
-  # The list fills at the first refresh: asked for at once, as someone at the bench does.
-  win=$(wait_window '^ Quillon$')
-  xdotool windowfocus --sync "$win" key alt+r
-}
+# The list fills at the first refresh: asked for at once, as someone at the bench does.
+run_and_refresh() { run_station && xdotool key alt+r; }
 count_labels() { spooled_pdfs | wc -l; }
 mark_spool
-run_station
+run_and_refresh
 # The first automatic run comes a minute after the start: the station is killed once its first
 # label is out.
 for _ in $(seq 1 1800); do
@@ -47,7 +36,7 @@ wine_ taskkill /f /im quillon.exe >/dev/null 2>&1 || true
 wait "$STATION_PID" 2>/dev/null || true
 at_kill=$(count_labels)
 [ "$at_kill" -ge 1 ] || fail "no label printed in the first automatic run"
-run_station
+run_and_refresh
 for _ in $(seq 1 1800); do
   count=$(count_labels)
   [ "$count" -ge "$labels" ] && break
@@ -82,6 +71,6 @@ STATION_PID=""
 wine_ msiexec /x "$(winepath -w "$MINGW/quillon.msi")" /qn || fail "the MSI did not uninstall"
 [ ! -e "$installed/quillon.exe" ] || fail "quillon.exe is still installed"
 [ -f "${logs[0]}" ] || fail "the removal took the print log"
-wine_ reg query "$settings\\ORVANT Current User\\Connection" /v Server >/dev/null 2>&1 ||
+wine_ reg query "$SETTINGS\\ORVANT Current User\\Connection" /v Server >/dev/null 2>&1 ||
   fail "the removal took the settings"
 echo "windows msi: passed ($labels labels, $at_kill out at the kill, $count printed)"

@@ -5,7 +5,7 @@
 # (tests/zpl/small-label.zpl); a queue that takes no jobs fails the label and nothing comes out.
 source "$(dirname "$0")/lib.sh" "$@"
 [ "$(id -u)" = 0 ] || { echo "windows raw queue: skipped: the private cupsd runs as root"; exit 77; }
-wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn || fail "the MSI did not install"
+install_msi
 
 # The label printer: the bytes of every connection appended to printed.zpl.
 python3 -c 'import socket, sys

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The SQL Server road under Wine: the installed station reaches the TDS test server through Wine's
+# ODBC (which hands the calls to the host's unixODBC and FreeTDS), passes its setup check, looks a
+# request up, prints it and records it. The server refused nothing it was sent.
+source "$(dirname "$0")/lib.sh" "$@"
+install_msi
+make_installed_demo
+start_tds_server
+for setting in "Server 127.0.0.1,$port" "Database Laboratory" "User sa" "Password Lab-2024"; do
+  set_setting 'ORVANT Current User\Connection' $setting
+done
+set_setting 'Wrenfold\LabBarcodes' vkchkAutoPrintRequests 0
+
+check=$(cd "$DRIVE_C" && timeout 120 wine "$PROGRAM\\quillon.exe" --check 2>&1 || true)
+for line in "ODBC driver: FreeTDS" "connection: logged in" "reads: " "write check: " "template: "; do
+  grep -q "^ok     $line\|^WARN   $line" <<<"$check" || fail "the installed station's check: $check"
+done
+
+refnum=$(labdb "SELECT RefNum FROM tbLabMaster GROUP BY RefNum HAVING count(DISTINCT Barcode) >= 2 LIMIT 1;")
+expected=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum = '$refnum';" | sort)
+mark_spool
+run_station
+print_by_hand "$refnum"
+wait_spooled "$(echo "$expected" | wc -l)"
+scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort)
+[ "$scanned" = "$expected" ] || fail "the labels scanned back as [$scanned], expected [$expected]"
+items="SELECT RequestNum, Barcode FROM tbLabMaster WHERE RefNum = '$refnum' ORDER BY 1, 2"
+for _ in $(seq 1 50); do
+  [ "$(labdb "SELECT RequestNum, Barcode FROM tbLabBarcodeMaster ORDER BY 1, 2;")" = "$(labdb "$items;")" ] && break
+  sleep 0.2
+done
+[ "$(labdb "SELECT RequestNum, Barcode FROM tbLabBarcodeMaster ORDER BY 1, 2;")" = "$(labdb "$items;")" ] ||
+  fail "the server's database does not hold one record per printed item"
+grep -q "batch \"Laboratory..Lab_Barcode_GetRequests '$refnum',3\"" "$WORK/tds.log" ||
+  fail "the lookup never reached the server"
+! grep -q "refused\|error " "$WORK/tds.log" || fail "the server refused: $(grep "refused\|error " "$WORK/tds.log")"
+echo "windows SQL Server road: passed ($(echo "$expected" | wc -l) labels of $refnum printed and recorded)"
