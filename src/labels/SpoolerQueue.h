@@ -31,4 +31,9 @@ void checkReady(const QString& queue);
 // timeoutSeconds; a job that has not ended is then cancelled, so it never prints unaccounted.
 void print(const QString& queue, const Document& document, int timeoutSeconds);
 
+// What the set-up check tells staff to do, in the system's own terms: about a queue that cannot
+// print, and where no printer is named and none is the default.
+QString queueRemedy(const QString& queue);
+QString defaultPrinterRemedy();
+
 } // namespace SpoolerQueue

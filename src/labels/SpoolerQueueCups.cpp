@@ -263,3 +263,13 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
         pause = std::min(pause * 2, 100);
     }
 }
+
+QString SpoolerQueue::queueRemedy(const QString& queue) {
+    return QStringLiteral("start the queue with \"cupsenable %1\" and mend what \"lpstat -p %1\" "
+                          "reports")
+        .arg(queue);
+}
+
+QString SpoolerQueue::defaultPrinterRemedy() {
+    return QStringLiteral("set a default printer (lpadmin -d <queue>) or name one in the template");
+}

@@ -24,3 +24,12 @@ void SpoolerQueue::checkReady(const QString& queue) {
 void SpoolerQueue::print(const QString& queue, const Document&, int) {
     unavailable(queue);
 }
+
+QString SpoolerQueue::queueRemedy(const QString& queue) {
+    return QStringLiteral("mend what the system's print settings report for \"%1\"").arg(queue);
+}
+
+QString SpoolerQueue::defaultPrinterRemedy() {
+    return QStringLiteral("set a default printer in the system's print settings or name one in "
+                          "the template");
+}

@@ -143,3 +143,14 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
         QThread::msleep(200);
     }
 }
+
+QString SpoolerQueue::queueRemedy(const QString& queue) {
+    return QStringLiteral("resume the queue in Settings, Printers & scanners, and mend what "
+                          "\"Get-Printer -Name '%1' | Format-List\" reports in PowerShell")
+        .arg(queue);
+}
+
+QString SpoolerQueue::defaultPrinterRemedy() {
+    return QStringLiteral("set a default printer in Settings, Printers & scanners, or name one in "
+                          "the template");
+}

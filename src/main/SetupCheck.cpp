@@ -12,6 +12,7 @@
 #include "labels/LabelPrinting.h"
 #include "labels/LabelTemplate.h"
 #include "labels/PrintJob.h"
+#include "labels/SpoolerQueue.h"
 #include "labels/TemplateRehearsal.h"
 #include "queue/HistorySettings.h"
 #include "queue/LabelHistory.h"
@@ -36,12 +37,9 @@ QString printerRemedy(LabelDestination::Kind kind, const QString& target) {
                               "press its pause key) or its address in the template");
     case LabelDestination::Kind::ZplQueue:
     case LabelDestination::Kind::Printer:
-        return QStringLiteral("start the queue with \"cupsenable %1\" and mend what "
-                              "\"lpstat -p %1\" reports")
-            .arg(target);
+        return SpoolerQueue::queueRemedy(target);
     case LabelDestination::Kind::DefaultPrinter:
-        return QStringLiteral("set a default printer (lpadmin -d <queue>) or name one in the "
-                              "template");
+        return SpoolerQueue::defaultPrinterRemedy();
     case LabelDestination::Kind::PdfFolder:
     case LabelDestination::Kind::ZplFolder:
         return QStringLiteral("make the folder %1 writable for this user").arg(target);

@@ -1,5 +1,8 @@
+#include "app/CommandConsole.h"
+#include "app/ConnectionSettings.h"
 #include "app/DbConnection.h"
 #include "app/ExitStatus.h"
+#include "app/FilePlaces.h"
 #include "app/StationLog.h"
 #include "app/Version.h"
 #include "main/HistoryReport.h"
@@ -10,6 +13,7 @@
 #include "station/StationSettings.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QStandardPaths>
@@ -25,6 +29,7 @@ const char* const kioskArgument = "--kiosk";
 // Any argument but a lone "--kiosk" is a command answered on the standard output, with no window
 // and no display.
 int answerCommand(int argc, char* argv[]) {
+    attachCallersConsole();
     const bool check = std::any_of(
         argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "--check") == 0; });
     // The template and printer checks need fonts and printers, never a screen.
@@ -37,12 +42,15 @@ int answerCommand(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QString::fromLatin1(quillonVersion));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "The laboratory's specimen label station. Started without arguments it opens its window;\n"
-        "its database connection comes from the per-user settings (section [Connection] of\n"
-        "~/.config/quillon/ORVANT Current User.ini) or, for an account without them, from\n"
-        "/etc/quillon/connection.ini; its label template is LabBarcodeLabel.rpt beside the\n"
-        "program or in /etc/quillon."));
+    parser.setApplicationDescription(
+        QStringLiteral("The laboratory's specimen label station. Started without arguments it "
+                       "opens its window;\nits database connection comes from the per-user "
+                       "settings (%1)\nor, for an account without them, from %2;\nits label "
+                       "template is %3.")
+            // No machine file given: the account's own place, whether it holds values or not.
+            .arg(connectionSettingsSource(QString()).location,
+                 QDir::toNativeSeparators(FilePlaces::machineConnectionFile()),
+                 QDir::toNativeSeparators(FilePlaces::templatePath())));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption checkOption(

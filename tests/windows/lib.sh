@@ -28,9 +28,10 @@ wine_() { wine "$@" 2> >(grep -v 'wine32\|multiarch\|dpkg --add\|apt-get install
 start_display
 wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a prefix"
 
-# A silent install; the installed template prints into the PDF folder C:\labels.
+# A silent install (arguments: the installer's properties); the installed template prints into the
+# PDF folder C:\labels.
 install_msi() {
-  wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn || fail "the MSI did not install"
+  wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn "$@" || fail "the MSI did not install"
   sed -i -E 's#("printer"[[:space:]]*:[[:space:]]*)"[^"]*"#\1"pdf:C:/labels"#' "$INSTALLED/LabBarcodeLabel.rpt"
   export PDF_FOLDER=$DRIVE_C/labels
   mkdir -p "$PDF_FOLDER"

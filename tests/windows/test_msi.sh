@@ -3,14 +3,18 @@
 # registry, on a demo database made by the installed quillon-labdb.exe, prints every recent label
 # once by itself into a PDF folder (scanned back and matched to the database) and logs it in
 # C:\PrintLog as the Debian build does; a kill in the middle of the run and a restart lose no
-# label and print at most one twice; a silent removal leaves the print log and the settings.
+# label and print at most one twice; a newer version upgrades it in place; a silent removal leaves
+# the print log and the settings.
 source "$(dirname "$0")/lib.sh" "$@"
 install_msi
 installed=$INSTALLED
-for f in quillon.exe quillon-labdb.exe quillon-label.exe LabBarcodeLabel.rpt platforms/qwindows.dll \
-  sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll; do
-  [ -f "$installed/$f" ] || fail "the MSI did not install $f"
-done
+installed_whole() {
+  for f in quillon.exe quillon-labdb.exe quillon-label.exe LabBarcodeLabel.rpt platforms/qwindows.dll \
+    platforms/qoffscreen.dll sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll; do
+    [ -f "$installed/$f" ] || fail "$1: no $f"
+  done
+}
+installed_whole "the MSI did not install it all"
 # The Start-menu entry: every account's (Wine puts it into the installing account's menu).
 [ -n "$(find "$DRIVE_C" -path '*Start Menu/Programs/Quillon.lnk')" ] || fail "no Start-menu entry"
 
@@ -68,7 +72,17 @@ done
 wine_ taskkill /f /im quillon.exe >/dev/null 2>&1 || true
 wait "$STATION_PID" 2>/dev/null || true
 STATION_PID=""
-wine_ msiexec /x "$(winepath -w "$MINGW/quillon.msi")" /qn || fail "the MSI did not uninstall"
+# A newer version replaces this one in place: one entry among the installed programs, every file
+# still there once the older version went (it goes last).
+newer=$(($(sed -nE 's/.*<Product [^>]*Version="([0-9]+)\..*/\1/p' "$MINGW/quillon.wxs") + 1)).0.0
+sed -E "s/(<Product [^>]*Version=\")[^\"]*/\\1$newer/" "$MINGW/quillon.wxs" >"$WORK/newer.wxs"
+(cd "$MINGW" && wixl --arch x64 -o "$WORK/newer.msi" "$WORK/newer.wxs") || fail "no newer MSI was made"
+wine_ msiexec /i "$(winepath -w "$WORK/newer.msi")" /qn || fail "the newer MSI did not install"
+entries=$(wine_ reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r')
+[ "$(grep -c 'DisplayName *REG_SZ *Quillon$' <<<"$entries")" = 1 ] && grep -q "REG_SZ *$newer\$" <<<"$entries" ||
+  fail "the upgrade left: $(grep -A1 'DisplayName *REG_SZ *Quillon$' <<<"$entries")"
+installed_whole "the upgrade took a file"
+wine_ msiexec /x "$(winepath -w "$WORK/newer.msi")" /qn || fail "the MSI did not uninstall"
 [ ! -e "$installed/quillon.exe" ] || fail "quillon.exe is still installed"
 [ -f "${logs[0]}" ] || fail "the removal took the print log"
 wine_ reg query "$SETTINGS\\ORVANT Current User\\Connection" /v Server >/dev/null 2>&1 ||

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The SQL Server road under Wine: the installed station reaches the TDS test server through Wine's
 # ODBC (which hands the calls to the host's unixODBC and FreeTDS), passes its setup check, looks a
-# request up, prints it and records it. The server refused nothing it was sent.
+# request up, prints it and records it. The server refused nothing it was sent. Installed with
+# KIOSK=1, the logon entry starts the station as a kiosk.
 source "$(dirname "$0")/lib.sh" "$@"
-install_msi
+install_msi KIOSK=1
 make_installed_demo
 start_tds_server
 for setting in "Server 127.0.0.1,$port" "Database Laboratory" "User sa" "Password Lab-2024"; do
@@ -34,4 +35,17 @@ done
 grep -q "batch \"Laboratory..Lab_Barcode_GetRequests '$refnum',3\"" "$WORK/tds.log" ||
   fail "the lookup never reached the server"
 ! grep -q "refused\|error " "$WORK/tds.log" || fail "the server refused: $(grep "refused\|error " "$WORK/tds.log")"
-echo "windows SQL Server road: passed ($(echo "$expected" | wc -l) labels of $refnum printed and recorded)"
+
+# At logon Windows runs the Run value's command line: here from a script file, as cmd reads it.
+wine_ taskkill /f /im quillon.exe >/dev/null 2>&1 || true
+wait "$STATION_PID" 2>/dev/null || true
+STATION_PID=""
+run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+wine_ reg query "$run" /v 'Quillon kiosk' | tr -d '\r' | sed -n 's/.*REG_SZ *//p' >"$DRIVE_C/logon.cmd"
+(cd "$DRIVE_C" && wine_ cmd /c 'C:\logon.cmd' >/dev/null)
+for _ in $(seq 1 150); do
+  pgrep -f 'quillon.exe --kiosk' >/dev/null && xdotool search --onlyvisible --name '^ Quillon$' >/dev/null && break
+  sleep 0.2
+done
+pgrep -f 'quillon.exe --kiosk' >/dev/null || fail "the logon entry did not start the station as a kiosk"
+echo "windows SQL Server road: passed ($(echo "$expected" | wc -l) labels of $refnum printed and recorded; the kiosk started at logon)"

@@ -1,0 +1,3 @@
+#include "app/CommandConsole.h"
+
+void attachCallersConsole() {}
