@@ -15,6 +15,9 @@
 
 namespace {
 
+// JOB_CONTROL_RETAIN (Windows Vista on), which MinGW's headers name only for a newer target.
+constexpr DWORD retainJob = 8;
+
 struct PrinterCloser {
     void operator()(HANDLE printer) const noexcept { ClosePrinter(printer); }
 };
@@ -104,6 +107,10 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
     const DWORD job = StartDocPrinterW(printer.get(), 1, reinterpret_cast<BYTE*>(&info));
     if (job == 0)
         fail(queue, QStringLiteral("refused the label (%1)").arg(systemError()));
+    // Kept in the queue once printed, the job tells its own end, and one that vanishes was
+    // cancelled. A spooler that cannot keep it forgets a printed job: there vanishing is printing.
+    // (Wine's accepts the request and forgets the job all the same.)
+    const bool retained = SetJobW(printer.get(), job, 0, nullptr, retainJob);
     DWORD written = 0;
     const bool handed = StartPagePrinter(printer.get()) &&
                         WritePrinter(printer.get(), const_cast<char*>(document.data.constData()),
@@ -118,20 +125,25 @@ void SpoolerQueue::print(const QString& queue, const Document& document, int tim
     if (!EndDocPrinter(printer.get()))
         fail(queue, QStringLiteral("did not take the label (%1)").arg(systemError()));
 
-    // The job is followed until the spooler has printed it or let it go (a queue that keeps no
-    // printed jobs forgets it once printed).
     const QDeadlineTimer deadline{std::chrono::seconds(timeoutSeconds)};
     for (;;) {
         DWORD needed = 0;
+        SetLastError(ERROR_SUCCESS);
         GetJobW(printer.get(), job, 1, nullptr, 0, &needed);
-        if (needed == 0)
-            return; // gone from the queue: printed
         std::vector<BYTE> buffer(needed);
-        if (!GetJobW(printer.get(), job, 1, buffer.data(), needed, &needed))
+        if (needed == 0 || !GetJobW(printer.get(), job, 1, buffer.data(), needed, &needed)) {
+            // Windows says a job is no longer there with ERROR_INVALID_PARAMETER. A spooler that
+            // hands a job on at once (Wine's, to CUPS) forgets it without a word, retained or not.
+            if (retained && GetLastError() == ERROR_INVALID_PARAMETER)
+                fail(queue, QStringLiteral("cancelled the label"));
             return;
+        }
         const DWORD status = reinterpret_cast<const JOB_INFO_1W*>(buffer.data())->Status;
-        if (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE))
+        if (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE)) {
+            if (retained)
+                cancel(printer.get(), job); // printed: its place in the queue is no longer needed
             return;
+        }
         if (const QString what = jobFault(status); !what.isEmpty()) {
             cancel(printer.get(), job);
             fail(queue, what);
