@@ -1,7 +1,8 @@
 # Shared helpers of the Windows tests: the end-to-end helpers (tests/e2e/lib.sh) and a fresh
 # Wine prefix on a private X display. Exits 77 (skipped) when the Windows build has no
-# dependencies here. Usage: source lib.sh <source folder>
+# dependencies here. Usage: source lib.sh <source folder> [Debian build folder]
 SOURCE_DIR=${1:?source folder}
+DEBIAN_BUILD=${2:-$SOURCE_DIR/build/asan}
 MINGW=$SOURCE_DIR/build/mingw
 if ! bash "$SOURCE_DIR/scripts/windows.sh" --deps >/dev/null; then
   echo "Windows tests skipped: no dependencies in ../shared/windows or the cache;" \
