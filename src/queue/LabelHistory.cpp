@@ -124,7 +124,20 @@ void LabelHistory::update() {
     }
 }
 
-void LabelHistory::updateFile(const QString& path) {
+bool LabelHistory::catchUp(qint64 maxBytes) {
+    openIndex();
+    if (m_folder.isEmpty())
+        return false;
+    const QStringList names =
+        QDir(m_folder).entryList({filePattern}, QDir::Files | QDir::Readable, QDir::Name);
+    for (const QString& name : names) {
+        if (monthOf(name).isValid() && updateFile(QDir(m_folder).filePath(name), maxBytes))
+            return true;
+    }
+    return false;
+}
+
+bool LabelHistory::updateFile(const QString& path, qint64 maxBytes) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery query(db);
     query.prepare(QStringLiteral("SELECT size FROM files WHERE path = ?"));
@@ -133,10 +146,11 @@ void LabelHistory::updateFile(const QString& path) {
     query.finish();
     const qint64 size = QFileInfo(path).size();
     if (size == read)
-        return;
+        return false;
     const QString name = QFileInfo(path).fileName();
     db.transaction();
-    if (size < read) {
+    const bool replaced = size < read;
+    if (replaced) {
         // Not grown: the file was replaced. Read it again whole.
         query.prepare(QStringLiteral("DELETE FROM events WHERE file = ?"));
         query.addBindValue(name);
@@ -148,8 +162,14 @@ void LabelHistory::updateFile(const QString& path) {
         db.rollback();
         throw Failure(fileFailure(path, QStringLiteral("read"), file.errorString()));
     }
-    const QByteArray grown = file.readAll();
+    QByteArray grown = maxBytes < 0 ? file.readAll() : file.read(maxBytes);
+    if (grown.indexOf('\n') < 0 && !file.atEnd())
+        grown += file.readAll(); // one line longer than a step
     const qsizetype end = grown.lastIndexOf('\n') + 1;
+    if (end == 0 && !replaced) {
+        db.rollback(); // nothing whole since: a torn last line
+        return false;
+    }
     query.prepare(QStringLiteral("INSERT OR IGNORE INTO events (") + columns +
                   QStringLiteral(", file) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     qsizetype from = 0;
@@ -174,6 +194,7 @@ void LabelHistory::updateFile(const QString& path) {
     query.addBindValue(read + end);
     query.exec();
     db.commit();
+    return true;
 }
 
 void LabelHistory::append(const QList<LabelEvent>& events) {

@@ -50,6 +50,11 @@ public:
     void forEachBetween(const QDate& first, const QDate& last,
                         const std::function<void(const LabelEvent&)>& take) const;
 
+    // Brings the index up to date by at most about maxBytes of one month file; true while more
+    // may remain. A station new to the lab reads years of history in such steps while idle,
+    // rather than all at its first question.
+    bool catchUp(qint64 maxBytes);
+
     // Removes month files whose month ended more than keptMonths months before today.
     void removeExpired(int keptMonths, const QDate& today);
 
@@ -59,7 +64,8 @@ private:
     void openIndex();
     // Reads what each month file gained since it was read last into the index.
     void update();
-    void updateFile(const QString& path);
+    // Reads what the file gained (at most about maxBytes of it); false when nothing was read.
+    bool updateFile(const QString& path, qint64 maxBytes = -1);
     QList<LabelEvent> select(const QString& where, const QVariant& value);
     QList<LabelEvent> selectIndexed(const QString& where, const QVariant& value);
 

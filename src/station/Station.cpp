@@ -3,6 +3,7 @@
 #include "app/ExitStatus.h"
 #include "app/Failure.h"
 #include "app/LabDatabase.h"
+#include "queue/HistoryCatchUp.h"
 #include "queue/HistorySettings.h"
 #include "queue/StandbySettings.h"
 #include "station/CheckList.h"
@@ -126,6 +127,7 @@ void Station::load() {
     m_core->setPrintLogFolder(folder);
     m_core->recorder.setStation(StandbySettings::stationName());
     m_core->recorder.setKeptMonths(HistorySettings::keptMonths());
+    (new HistoryCatchUp(m_core->history, m_activity, this))->start();
     // A fault found while the station was put together (its label journal cannot be made).
     if (m_core->faults.held())
         m_notices->notice(QStringLiteral("Printing is stopped: %1\nIt prints again once the fault "
