@@ -57,6 +57,7 @@ echo "$csv"
 [ "$(echo "$csv" | grep -c ",B,bob,pdf:$WORK/labels,LabBarcodeLabel.rpt,$first,.*,printed,1,yes,Tube replaced,")" = "$labels" ] ||
   fail "B's reprints of $first, with the reason"
 slog B | grep -q "quillon.lookup info: label .* of $first: printed 1x, last .* at A" || fail "B's lookup did not show A's print"
+slog B | grep -q "label history: the index is up to date" || fail "B did not read the history in from its start"
 
 # The history out of reach while B prints another request by hand, and B killed then.
 month="$WORK/PrintLog/LabelHistory $(date +%Y-%m).tsv"
