@@ -36,6 +36,7 @@ AutoPrintCycle::Summary AutoPrintCycle::PrintPendingRequests(bool byTimer) {
     ++m_run;
     m_endEarly = false;
     m_added.startRun();
+    m_owing.reset();
     m_byTimer = byTimer;
     Summary summary;
     qCInfo(lcQueue).noquote() << QStringLiteral("automatic run %1 (%2) over %3 rows")
@@ -161,7 +162,9 @@ AutoPrintCycle::RowEnd AutoPrintCycle::printAddedLabels(int row, Summary& summar
         return summary.stationFault.isEmpty() ? RowEnd::Printed : RowEnd::StationFault;
     // Requests whose rows are unchanged and whose re-check is not due are not asked again,
     // unless the label journal says they still owe a label (also past the window).
-    if (!m_added.needsLookup(number, !m_byTimer) && !m_progress.ledger().owes(number))
+    if (!m_owing)
+        m_owing = m_progress.ledger().owingRequests();
+    if (!m_added.needsLookup(number, !m_byTimer) && !m_owing->contains(number))
         return RowEnd::Printed;
     const int labels = summary.labels;
     const RowEnd end = lookUpAddedLabels(row, summary);

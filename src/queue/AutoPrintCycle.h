@@ -3,6 +3,7 @@
 #include "queue/AddedLabelCheck.h"
 #include "queue/PrintLog.h"
 
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -102,6 +103,9 @@ private:
     std::function<bool()> m_mayGoOn;
     std::unique_ptr<ExamChecklistModel> m_entries;
     AddedLabelCheck m_added;
+    // The journal's requests that still owe a label, read once a run at the first printed row:
+    // nothing but a request's own row changes what it owes while the run goes on.
+    std::optional<QSet<QString>> m_owing;
     qint64 m_run = 0;
     bool m_endEarly = false;
     bool m_byTimer = true; // the run in progress came from the timer, not from Print Now

@@ -273,11 +273,13 @@ QStringList LabelLedger::owed(const QString& key, const QStringList& labels) {
     return owed;
 }
 
-bool LabelLedger::owes(const QString& key) {
-    return !column(QStringLiteral("SELECT 1 FROM labels WHERE db = ? AND request = ? AND ") +
-                       unfinished + QStringLiteral(" LIMIT 1"),
-                   {key})
-                .isEmpty();
+QSet<QString> LabelLedger::owingRequests() {
+    QSet<QString> keys;
+    for (const QVariant& key : column(
+             QStringLiteral("SELECT DISTINCT request FROM labels WHERE db = ? AND ") + unfinished,
+             {}))
+        keys.insert(key.toString());
+    return keys;
 }
 
 bool LabelLedger::ended(const QString& key) {

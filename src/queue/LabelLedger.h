@@ -3,6 +3,7 @@
 #include "app/Failure.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -71,8 +72,8 @@ public:
     // The labels of the list the request still owes (unknown, or not logged or passed over),
     // after labels it no longer has were passed over. Unknown ones are written "to print".
     QStringList owed(const QString& key, const QStringList& labels);
-    // Whether the request has a label not logged or passed over yet.
-    bool owes(const QString& key);
+    // The requests with a label not logged or passed over yet.
+    QSet<QString> owingRequests();
     // Whether any label of the request was logged or passed over by this station.
     bool ended(const QString& key);
     // The request's recorded labels become "logging" into transDate's day file, which held

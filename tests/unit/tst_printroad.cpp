@@ -6,6 +6,7 @@
 #include "labdb/LabDbBuilder.h"
 #include "lookup/RequestFinder.h"
 #include "queue/LabelHistory.h"
+#include "queue/LabelLedger.h"
 
 #include <QDir>
 #include <QFile>
@@ -338,6 +339,12 @@ void PrintRoadTest::labelsThatAppearAfterTheLogPrintOnce() {
     QCOMPARE(recorded().count(labels.last()), 1);
     QCOMPARE(m_road->core->list.state(m_road->core->list.rowOf(QStringLiteral("T500C"))),
              RequestListModel::State::Printed);
+    // A label the journal owes again (a try cut off) is looked up though nothing changed.
+    m_road->core->ledger.setStage(QStringLiteral("T500C"), labels.last() + QStringLiteral("\n0"),
+                                  LabelLedger::Stage::ToPrint);
+    const quint64 owing = m_road->connection.lab().statementsSent();
+    m_road->core->cycle.PrintPendingRequests(true);
+    QVERIFY(m_road->connection.lab().statementsSent() - owing > 1);
 }
 
 void PrintRoadTest::theJournalAndTheLogAgree_data() {
