@@ -107,21 +107,7 @@ void LabelHistory::openIndex() {
 }
 
 void LabelHistory::update() {
-    openIndex();
-    if (m_folder.isEmpty())
-        return;
-    const QStringList names =
-        QDir(m_folder).entryList({filePattern}, QDir::Files | QDir::Readable, QDir::Name);
-    for (const QString& name : names) {
-        if (!monthOf(name).isValid())
-            continue;
-        try {
-            updateFile(QDir(m_folder).filePath(name));
-        } catch (const Failure& failure) {
-            // What was read of it before still answers; the next question tries again.
-            qCWarning(lcPrint).noquote() << failure.description();
-        }
-    }
+    catchUp(-1);
 }
 
 bool LabelHistory::catchUp(qint64 maxBytes) {
@@ -130,11 +116,22 @@ bool LabelHistory::catchUp(qint64 maxBytes) {
         return false;
     const QStringList names =
         QDir(m_folder).entryList({filePattern}, QDir::Files | QDir::Readable, QDir::Name);
+    bool advanced = false;
     for (const QString& name : names) {
-        if (monthOf(name).isValid() && updateFile(QDir(m_folder).filePath(name), maxBytes))
+        if (!monthOf(name).isValid())
+            continue;
+        try {
+            advanced = updateFile(QDir(m_folder).filePath(name), maxBytes) || advanced;
+        } catch (const Failure& failure) {
+            if (maxBytes >= 0)
+                throw; // the steps stop there, told once; questions read the rest
+            // What was read of it before still answers; the next question tries again.
+            qCWarning(lcPrint).noquote() << failure.description();
+        }
+        if (advanced && maxBytes >= 0)
             return true;
     }
-    return false;
+    return advanced;
 }
 
 bool LabelHistory::updateFile(const QString& path, qint64 maxBytes) {

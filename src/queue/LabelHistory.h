@@ -50,9 +50,11 @@ public:
     void forEachBetween(const QDate& first, const QDate& last,
                         const std::function<void(const LabelEvent&)>& take) const;
 
-    // Brings the index up to date by at most about maxBytes of one month file; true while more
-    // may remain. A station new to the lab reads years of history in such steps while idle,
-    // rather than all at its first question.
+    // Brings the index up to date by at most about maxBytes of one month file (every file whole
+    // when maxBytes is negative); true when something was read, so more may remain. A step
+    // throws Failure when a month file cannot be read. A station new
+    // to the lab reads years of history in such steps while idle, rather than all at its first
+    // question.
     bool catchUp(qint64 maxBytes);
 
     // Removes month files whose month ended more than keptMonths months before today.
