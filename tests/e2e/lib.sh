@@ -58,9 +58,9 @@ copy_station() {
   cp "$QUILLON" "$WORK/station/quillon"
   QUILLON="$WORK/station/quillon"
 }
-point_template() {
+point_template() { # printer [the template written, the station's copy by default]
   sed -E "s#(\"printer\"[[:space:]]*:[[:space:]]*)\"[^\"]*\"#\\1\"$1\"#" \
-    "$SOURCE_DIR/src/labels/LabBarcodeLabel.rpt" >"$WORK/station/LabBarcodeLabel.rpt"
+    "$SOURCE_DIR/src/labels/LabBarcodeLabel.rpt" >"${2:-$WORK/station/LabBarcodeLabel.rpt}"
 }
 
 start_station() {
@@ -112,6 +112,14 @@ mark_spool() { touch "$SPOOL_MARKER"; sleep 1; }
 spooled_pdfs() {
   find "${PDF_FOLDER:-$(bash "$SOURCE_DIR/scripts/cups.sh" outdir)}" -maxdepth 1 -name '*.pdf' \
     -newer "$SPOOL_MARKER" 2>/dev/null | sort
+}
+
+# Fails unless the labels spooled since the marker scan back as the barcodes given (sorted, one a
+# line); with a second argument a label printed twice counts once.
+expect_scanned() {
+  local scanned
+  scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort ${2:+-u})
+  [ "$scanned" = "$1" ] || fail "the labels scanned back as [$scanned], expected [$1]"
 }
 
 # Waits until at least n new PDF files have landed and no more arrive for a moment.

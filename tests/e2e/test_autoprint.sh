@@ -76,8 +76,7 @@ grep -q "Request POISON1 was not printed: .*B3€0" "$WORK/station.log" ||
 grep -q "quillon.print info: request .*: printed 1 copy of " "$XDG_DATA_HOME/Quillon/quillon.log" ||
   fail "the station log does not tell the print jobs"
 # Every label that came out scans back as one of the good requests' barcodes.
-scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort)
-[ "$scanned" = "$expected" ] || fail "the labels scan back as [$scanned], expected [$expected]"
+expect_scanned "$expected"
 
 # Every row is marked now: a second run prints and logs nothing.
 mark_spool
@@ -94,8 +93,7 @@ mark_spool
 print_now
 count=$(wait_labels 2)
 [ "$count" = 2 ] || fail "the run printed $count labels after the changes, expected 2"
-scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort | tr '\n' ' ')
-[ "$scanned" = "ADDON1 FILLED1 " ] || fail "the new labels scan back as [$scanned]"
+expect_scanned $'ADDON1\nFILLED1'
 [ "$(labdb "SELECT count(*) FROM tbLabBarcodeMaster WHERE Barcode IN ('ADDON1', 'FILLED1');")" = 2 ] ||
   fail "the new labels were not recorded once each"
 mark_spool

@@ -17,8 +17,7 @@ mark_spool
 print_by_hand "$refnum"
 wait_spooled "$labels"
 
-scanned=$(for pdf in $(spooled_pdfs); do scan_pdf "$pdf"; done | sort)
-[ "$scanned" = "$expected" ] || fail "labels scanned back as [$scanned], expected [$expected]"
+expect_scanned "$expected"
 
 recorded=$(labdb "SELECT count(DISTINCT Barcode) FROM tbLabBarcodeMaster WHERE RefNum = '$refnum';")
 [ "$recorded" = "$labels" ] || fail "the database recorded $recorded barcodes, expected $labels"

@@ -44,8 +44,7 @@ open_station_window
 mark_spool
 print_by_hand "$refnum"
 wait_spooled "$(echo "$expected" | wc -l)"
-scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort)
-[ "$scanned" = "$expected" ] || fail "the labels scanned back as [$scanned], expected [$expected]"
+expect_scanned "$expected"
 # The label shows the name and the request's time exactly as the database holds them.
 label=$(pdftotext "$(spooled_pdfs | head -n 1)" -)
 for text in "$name" "$(labdb "SELECT max(Transdate) FROM tbLabMaster WHERE RefNum = '$refnum';")"; do
@@ -65,8 +64,7 @@ others=$(labdb "SELECT DISTINCT Barcode FROM tbLabMaster WHERE RefNum IN ($recen
                AND Barcode IS NOT NULL;" | sort)
 wait_spooled "$(echo "$others" | wc -l)"
 screenshot sqlserver-road
-scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort)
-[ "$scanned" = "$others" ] || fail "Print Now's labels scanned back as [$scanned], expected [$others]"
+expect_scanned "$others"
 
 # One master and one date record per item of each printed label, at the server's time of the print.
 printed=$(printf '%s\n%s\n' "$expected" "$others" | sed "s/.*/'&'/" | paste -sd,)

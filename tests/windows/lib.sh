@@ -33,7 +33,7 @@ wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a prefix"
 # PDF folder C:\labels.
 install_msi() {
   wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn "$@" || fail "the MSI did not install"
-  sed -i -E 's#("printer"[[:space:]]*:[[:space:]]*)"[^"]*"#\1"pdf:C:/labels"#' "$INSTALLED/LabBarcodeLabel.rpt"
+  point_template pdf:C:/labels "$INSTALLED/LabBarcodeLabel.rpt"
   export PDF_FOLDER=$DRIVE_C/labels
   mkdir -p "$PDF_FOLDER"
 }

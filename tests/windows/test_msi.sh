@@ -7,11 +7,10 @@
 # the print log and the settings.
 source "$(dirname "$0")/lib.sh" "$@"
 install_msi
-installed=$INSTALLED
 installed_whole() {
   for f in quillon.exe quillon-labdb.exe quillon-label.exe LabBarcodeLabel.rpt platforms/qwindows.dll \
     platforms/qoffscreen.dll sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll; do
-    [ -f "$installed/$f" ] || fail "$1: no $f"
+    [ -f "$INSTALLED/$f" ] || fail "$1: no $f"
   done
 }
 installed_whole "the MSI did not install it all"
@@ -51,8 +50,7 @@ sleep 5
 count=$(count_labels)
 [ "$count" -ge "$labels" ] && [ "$count" -le $((labels + 1)) ] ||
   fail "$count labels printed for $labels (killed after $at_kill)"
-scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort -u)
-[ "$scanned" = "$expected" ] || fail "the labels scan back as [$scanned], expected [$expected]"
+expect_scanned "$expected" unique
 recorded=$(labdb "SELECT DISTINCT Barcode FROM tbLabBarcodeMaster;" | sort)
 [ "$recorded" = "$expected" ] || fail "the database recorded [$recorded], expected [$expected]"
 
@@ -60,8 +58,7 @@ recorded=$(labdb "SELECT DISTINCT Barcode FROM tbLabBarcodeMaster;" | sort)
 # station over the untouched copy), line for line apart from the print times, CR LF and all.
 logs=("$DRIVE_C"/PrintLog/PrintedLabBarcodes*.txt)
 [ -f "${logs[0]}" ] || fail "no day file in C:\\PrintLog"
-sed -E 's#("printer"[[:space:]]*:[[:space:]]*)"[^"]*"#\1"pdf:labels"#' \
-  "$SOURCE_DIR/src/labels/LabBarcodeLabel.rpt" >"$WORK/debian/LabBarcodeLabel.rpt"
+point_template pdf:labels "$WORK/debian/LabBarcodeLabel.rpt"
 ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen "$DEBIAN_BUILD/tests/road_child" "$WORK/debian" \
   >/dev/null 2>&1 || fail "the Debian build did not print the same requests"
 day_lines() { (cd "$1" && for f in PrintedLabBarcodes*.txt; do sed -E "s/^(\S+ \S+) \S+ \S+/$f: \1 (time)/" "$f"; done) | sort -u; }
@@ -90,7 +87,7 @@ entries=$(wine_ reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninst
   fail "the upgrade left: $(grep -A1 'DisplayName *REG_SZ *Quillon$' <<<"$entries")"
 installed_whole "the upgrade took a file"
 wine_ msiexec /x "$(winepath -w "$WORK/newer.msi")" /qn || fail "the MSI did not uninstall"
-[ ! -e "$installed/quillon.exe" ] || fail "quillon.exe is still installed"
+[ ! -e "$INSTALLED/quillon.exe" ] || fail "quillon.exe is still installed"
 [ -f "${logs[0]}" ] || fail "the removal took the print log"
 wine_ reg query "$SETTINGS\\ORVANT Current User\\Connection" /v Server >/dev/null 2>&1 ||
   fail "the removal took the settings"

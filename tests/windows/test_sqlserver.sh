@@ -23,15 +23,11 @@ mark_spool
 run_station
 print_by_hand "$refnum"
 wait_spooled "$(echo "$expected" | wc -l)"
-scanned=$(spooled_pdfs | while read -r pdf; do scan_pdf "$pdf"; done | sort)
-[ "$scanned" = "$expected" ] || fail "the labels scanned back as [$scanned], expected [$expected]"
-items="SELECT RequestNum, Barcode FROM tbLabMaster WHERE RefNum = '$refnum' ORDER BY 1, 2"
-for _ in $(seq 1 50); do
-  [ "$(labdb "SELECT RequestNum, Barcode FROM tbLabBarcodeMaster ORDER BY 1, 2;")" = "$(labdb "$items;")" ] && break
-  sleep 0.2
-done
-[ "$(labdb "SELECT RequestNum, Barcode FROM tbLabBarcodeMaster ORDER BY 1, 2;")" = "$(labdb "$items;")" ] ||
-  fail "the server's database does not hold one record per printed item"
+expect_scanned "$expected"
+items=$(labdb "SELECT RequestNum, Barcode FROM tbLabMaster WHERE RefNum = '$refnum' ORDER BY 1, 2;")
+recorded() { [ "$(labdb "SELECT RequestNum, Barcode FROM tbLabBarcodeMaster ORDER BY 1, 2;")" = "$items" ]; }
+for _ in $(seq 1 50); do recorded && break; sleep 0.2; done
+recorded || fail "the server's database does not hold one record per printed item"
 grep -q "batch \"Laboratory..Lab_Barcode_GetRequests '$refnum',3\"" "$WORK/tds.log" ||
   fail "the lookup never reached the server"
 ! grep -q "refused\|error " "$WORK/tds.log" || fail "the server refused: $(grep "refused\|error " "$WORK/tds.log")"
