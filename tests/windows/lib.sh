@@ -27,7 +27,14 @@ trap e2e_cleanup EXIT
 # Wine's complaint about a missing 32-bit part, on every start, is left out.
 wine_() { wine "$@" 2> >(grep -v 'wine32\|multiarch\|dpkg --add\|apt-get install' >&2); }
 start_display
-wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a prefix"
+# A fresh prefix once failed in CI, in a second, beside a test that mounts and installs packages:
+# a second try on a new prefix, and Wine's own words if that fails too.
+make_prefix() { rm -rf "$WINEPREFIX" && timeout 300 wineboot -i >"$WORK/wineboot.log" 2>&1; }
+if ! make_prefix; then
+  wineserver -k 2>/dev/null || true
+  sleep 2
+  make_prefix || { tail -n 20 "$WORK/wineboot.log" >&2; fail "wineboot could not make a prefix"; }
+fi
 
 # A silent install (arguments: the installer's properties); the installed template prints into the
 # PDF folder C:\labels.
