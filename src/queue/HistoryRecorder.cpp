@@ -29,26 +29,30 @@ LabelEvent HistoryRecorder::event(LabelEvent::Kind kind, const QString& request,
     e.occurrence = occurrence;
     e.kind = kind;
     if (kind == LabelEvent::Kind::Printed)
-        e.reprint = printedBefore(barcode, occurrence);
+        e.reprint = printedBefore({barcode}).contains(e.labelId());
     return e;
 }
 
-bool HistoryRecorder::printedBefore(const QString& barcode, int occurrence) {
+QSet<QString> HistoryRecorder::printedBefore(const QStringList& barcodes) {
+    QSet<QString> printed;
+    const auto take = [&](const LabelEvent& e) {
+        if (e.kind == LabelEvent::Kind::Printed && barcodes.contains(e.barcode))
+            printed.insert(e.labelId());
+    };
     try {
         for (const LabelLedger::OwedEvent& owed : m_journal.owedEvents()) {
-            const std::optional<LabelEvent> e = LabelEvent::fromLine(owed.line.chopped(1));
-            if (e && e->kind == LabelEvent::Kind::Printed && e->barcode == barcode &&
-                e->occurrence == occurrence)
-                return true;
+            if (const std::optional<LabelEvent> e = LabelEvent::fromLine(owed.line.chopped(1)))
+                take(*e);
         }
-        return m_history.printedBefore(barcode, occurrence);
+        for (const LabelEvent& e : m_history.ofBarcodes(barcodes))
+            take(e);
     } catch (const std::exception& error) {
         // Unknown counts as a first print: the history still gets the event.
         qCWarning(lcPrint).noquote()
             << QStringLiteral("label history: whether %1 was printed before is not known: %2")
-                   .arg(barcode, QString::fromUtf8(error.what()));
-        return false;
+                   .arg(barcodes.join(QStringLiteral(", ")), QString::fromUtf8(error.what()));
     }
+    return printed;
 }
 
 void HistoryRecorder::owePrinted(const QString& key, const QString& label,

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 class LabelHistory;
@@ -29,8 +30,9 @@ public:
     // this station still owes it, holds the label as printed before.
     LabelEvent event(LabelEvent::Kind kind, const QString& request, const QString& barcode,
                      int occurrence);
-    // Whether the history (or the journal's owed events) holds the label as printed.
-    bool printedBefore(const QString& barcode, int occurrence);
+    // The labels of these barcodes (LabelEvent::labelId) that the history, or the journal's owed
+    // events, hold as printed. What is not known counts as a first print.
+    QSet<QString> printedBefore(const QStringList& barcodes);
 
     // The label's stage and its event, in one journal write. Throws JournalFailure.
     void owePrinted(const QString& key, const QString& label, const LabelEvent& event);

@@ -46,15 +46,10 @@ QString detail(const QList<LabelEvent>& events) {
 }
 
 void show(LabelHistory& history, const CurrentRequest& request, ExamChecklistModel& entries) {
-    QStringList barcodes;
-    for (const QString& barcode : request.Barcodes) {
-        if (!barcode.isEmpty() && !barcodes.contains(barcode))
-            barcodes.append(barcode);
-    }
     QHash<QString, QList<LabelEvent>> byLabel;
     try {
-        for (const LabelEvent& e : history.ofBarcodes(barcodes))
-            byLabel[e.barcode + QLatin1Char('\n') + QString::number(e.occurrence)].append(e);
+        for (const LabelEvent& e : history.ofBarcodes(request.Barcodes))
+            byLabel[e.labelId()].append(e);
     } catch (const std::exception& error) {
         qCWarning(lcLookup).noquote()
             << QStringLiteral("label history not shown: %1").arg(QString::fromUtf8(error.what()));

@@ -31,6 +31,8 @@ struct LabelEvent {
     static std::optional<Kind> kindOf(const QString& text);
     // A new event's id: the station and 64 random bits.
     static QString newId(const QString& station);
+    // The label the event is of, named as the print road names a request's labels.
+    QString labelId() const { return barcode + QLatin1Char('\n') + QString::number(occurrence); }
 
     // The event as one line of a month file, line end included (see LabelHistory).
     QByteArray line() const;

@@ -14,7 +14,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -279,8 +278,13 @@ QList<LabelEvent> LabelHistory::select(const QString& where, const QVariant& val
 QList<LabelEvent> LabelHistory::ofBarcodes(const QStringList& barcodes) {
     update();
     QList<LabelEvent> events;
-    for (const QString& barcode : barcodes)
-        events += selectIndexed(QStringLiteral("barcode = ?"), barcode);
+    QSet<QString> asked;
+    for (const QString& barcode : barcodes) {
+        if (!barcode.isEmpty() && !asked.contains(barcode)) {
+            asked.insert(barcode);
+            events += selectIndexed(QStringLiteral("barcode = ?"), barcode);
+        }
+    }
     return events;
 }
 
@@ -321,13 +325,6 @@ QList<LabelEvent> LabelHistory::ofRequest(const QString& request) {
 
 QList<LabelEvent> LabelHistory::ofBarcode(const QString& barcode) {
     return select(QStringLiteral("barcode = ?"), barcode);
-}
-
-bool LabelHistory::printedBefore(const QString& barcode, int occurrence) {
-    const QList<LabelEvent> events = ofBarcode(barcode);
-    return std::any_of(events.cbegin(), events.cend(), [occurrence](const LabelEvent& e) {
-        return e.kind == LabelEvent::Kind::Printed && e.occurrence == occurrence;
-    });
 }
 
 void LabelHistory::forEachBetween(const QDate& first, const QDate& last,

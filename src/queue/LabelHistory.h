@@ -41,10 +41,8 @@ public:
     // be read now count with what was read of them before.
     QList<LabelEvent> ofRequest(const QString& request);
     QList<LabelEvent> ofBarcode(const QString& barcode);
-    // The events of each barcode (one update of the index for all).
+    // The events of each barcode, once however often it is listed (one update of the index).
     QList<LabelEvent> ofBarcodes(const QStringList& barcodes);
-    // Whether the label was printed before (a next print is a reprint).
-    bool printedBefore(const QString& barcode, int occurrence);
     // Every event from the first day to the last (inclusive), read from the month files in time
     // order; throws Failure when a month file that is there cannot be read.
     void forEachBetween(const QDate& first, const QDate& last,

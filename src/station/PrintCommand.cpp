@@ -101,13 +101,12 @@ void PrintCommand::runWaiting() {
 std::optional<QString> PrintCommand::reprintReason() {
     if (!m_history || !HistorySettings::askReprintReason())
         return QString();
-    QStringList again;
     const QStringList& barcodes = m_current.Barcodes;
+    const QSet<QString> printed = m_history->printedBefore(barcodes);
+    QStringList again;
     for (int k = 0; k < m_checklist.entryCount() && k < barcodes.size(); ++k) {
-        if (!m_checklist.isTicked(k) || barcodes.at(k).isEmpty())
-            continue;
-        const QString label = PrintProgress::labelId(barcodes, k);
-        if (m_history->printedBefore(barcodes.at(k), label.section(QLatin1Char('\n'), -1).toInt()))
+        if (m_checklist.isTicked(k) && !barcodes.at(k).isEmpty() &&
+            printed.contains(PrintProgress::labelId(barcodes, k)))
             again.append(barcodes.at(k));
     }
     if (again.isEmpty())
