@@ -631,6 +631,9 @@ private Q_SLOTS:
     void deletedFileIsRefusedUntilPutBack() {
         if (TdsTestServer::road())
             QSKIP("The SQLite file itself: not on the SQL Server road.");
+#ifdef Q_OS_WIN
+        QSKIP("Windows: a file SQLite holds open cannot be deleted or replaced.");
+#endif
         const MasterRecord master{QStringLiteral("R"), {}, {}, {}, {}, {}, {}, {}, {}};
         m_db->beginTransaction();
         m_db->saveMaster(master);

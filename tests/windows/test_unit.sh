@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows build's test programs, under Wine: text rules, the settings store on the registry,
-# the print log, the label template, its renderer and the ZPL renderer.
+# the print log, the label template, its renderer, the ZPL renderer, and the SQLite lab database
+# (its file identity checked at each transaction, the lease on LockFileEx).
 source "$(dirname "$0")/lib.sh" "$@"
 export QT_QPA_PLATFORM=offscreen
 status=0
-for t in tst_textrules tst_connection tst_printlog tst_labeltemplate tst_labelrenderer tst_zplrenderer; do
+for t in tst_textrules tst_connection tst_printlog tst_labeltemplate tst_labelrenderer tst_zplrenderer \
+  tst_labdb; do
   # Output goes to a file: Wine does not hand a console program's own to a pipe.
   out="$WORK/$t.txt"
   functions=()
