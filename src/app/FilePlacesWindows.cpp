@@ -1,8 +1,8 @@
 #include "app/FilePlaces.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace FilePlaces {
 
@@ -19,8 +19,11 @@ QString templatePathFor(const QString& programFolder, bool) {
 }
 
 // Under Program Files a bench account may not write: relative folders go to its data folder.
+// QFileInfo::isWritable() reads no access list on Windows (it would call Program Files
+// writable), so a probe file tells.
 QString labelBaseFolder(const QString& templateFolder) {
-    if (QFileInfo(templateFolder).isWritable())
+    if (QTemporaryFile(QDir(templateFolder).filePath(QStringLiteral(".quillon-write-XXXXXX")))
+            .open())
         return templateFolder;
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/Quillon");

@@ -1,10 +1,12 @@
 #include "app/Failure.h"
+#include "app/FilePlaces.h"
 #include "labels/BarcodeSymbol.h"
 #include "labels/LabelTemplate.h"
 #include "labels/PrintJob.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QStandardPaths>
 #include <QTest>
 #include <zint.h>
 
@@ -116,6 +118,16 @@ private Q_SLOTS:
         QTest::newRow("drive") << "pdf:D:\\labels" << pdf << "D:/labels";
 #endif
     }
+#ifdef Q_OS_WIN
+    // A relative folder of a template where the account may not write is taken from its data
+    // folder. Under Wine as root only the host's /sys/kernel (not read-only) refuses a new file.
+    void relativeFoldersWhereTheTemplateFolderTakesNoFile() {
+        QCOMPARE(FilePlaces::labelBaseFolder(QDir::tempPath()), QDir::tempPath());
+        QCOMPARE(FilePlaces::labelBaseFolder(QStringLiteral("Z:/sys/kernel")),
+                 QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                     QStringLiteral("/Quillon"));
+    }
+#endif
     void destinations() {
         QFETCH(QString, printer);
         QFETCH(int, kind);
