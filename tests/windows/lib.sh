@@ -39,7 +39,13 @@ fi
 # A silent install (arguments: the installer's properties); the installed template prints into the
 # PDF folder C:\labels.
 install_msi() {
-  wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn "$@" || fail "the MSI did not install"
+  # Once in many runs Wine's msiexec failed here: a second try, and its log when that fails too.
+  local msi log
+  msi=$(winepath -w "$MINGW/quillon.msi") log=$(winepath -w "$WORK/msi.log")
+  wine_ msiexec /i "$msi" /qn /l*v "$log" "$@" || {
+    sleep 2
+    wine_ msiexec /i "$msi" /qn /l*v "$log" "$@" || { tail -n 30 "$WORK/msi.log" >&2; fail "the MSI did not install"; }
+  }
   point_template pdf:C:/labels "$INSTALLED/LabBarcodeLabel.rpt"
   export PDF_FOLDER=$DRIVE_C/labels
   mkdir -p "$PDF_FOLDER"

@@ -2,7 +2,7 @@
 # The SQL Server road under Wine: the installed station reaches the TDS test server through Wine's
 # ODBC (which hands the calls to the host's unixODBC and FreeTDS), passes its setup check, looks a
 # request up, prints it and records it. The server refused nothing it was sent. Installed with
-# KIOSK=1, the logon entry starts the station as a kiosk.
+# KIOSK=1, the logon entry starts the station as a kiosk, and starts it again after a crash only.
 source "$(dirname "$0")/lib.sh" "$@"
 install_msi KIOSK=1
 make_installed_demo
@@ -38,10 +38,23 @@ wait "$STATION_PID" 2>/dev/null || true
 STATION_PID=""
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 wine_ reg query "$run" /v 'Quillon kiosk' | tr -d '\r' | sed -n 's/.*REG_SZ *//p' >"$DRIVE_C/logon.cmd"
-(cd "$DRIVE_C" && wine_ cmd /c 'C:\logon.cmd' >/dev/null)
-for _ in $(seq 1 150); do
-  pgrep -f 'quillon.exe --kiosk' >/dev/null && xdotool search --onlyvisible --name '^ Quillon$' >/dev/null && break
-  sleep 0.2
-done
-pgrep -f 'quillon.exe --kiosk' >/dev/null || fail "the logon entry did not start the station as a kiosk"
-echo "windows SQL Server road: passed ($(echo "$expected" | wc -l) labels of $refnum printed and recorded; the kiosk started at logon)"
+kiosk_pid() { pgrep -f 'quillon.exe --kiosk' || true; }
+wait_kiosk() { # the pid it must not be
+  for _ in $(seq 1 150); do
+    pid=$(kiosk_pid)
+    [ -n "$pid" ] && [ "$pid" != "$1" ] && xdotool search --onlyvisible --name '^ Quillon$' >/dev/null && return
+    sleep 0.2
+  done
+  fail "$2"
+}
+(cd "$DRIVE_C" && QUILLON_KIOSK_DELAY=1 wine_ cmd /c 'C:\logon.cmd' >/dev/null)
+wait_kiosk "" "the logon entry did not start the station as a kiosk"
+# A crash (ended with an access violation's status) brings it back; an Exit (status 0) does not.
+x86_64-w64-mingw32-gcc -O2 -o "$WORK/terminate.exe" "$SOURCE_DIR/tests/windows/terminate.c"
+crashed=$pid
+wine_ "$WORK/terminate.exe" quillon.exe 0xC0000005 || fail "no station to end"
+wait_kiosk "$crashed" "the kiosk did not start the station again after a crash"
+wine_ "$WORK/terminate.exe" quillon.exe 0 || fail "no station to end"
+sleep 3
+[ -z "$(kiosk_pid)" ] && ! pgrep -f quillon-kiosk.cmd >/dev/null || fail "the kiosk started the station again after an Exit"
+echo "windows SQL Server road: passed ($(echo "$expected" | wc -l) labels of $refnum printed and recorded; the kiosk started at logon, again after a crash, not after an Exit)"
