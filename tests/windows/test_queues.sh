@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# ZPL through a Windows printer queue: the installed quillon-label.exe prints a label to
-# "zpl:queue:LabelRaw", the printer Wine makes of a raw queue of a private cupsd, and the label
-# printer behind the queue receives the very bytes the Debian build makes of that label
-# (tests/zpl/small-label.zpl); a queue that takes no jobs fails the label and nothing comes out.
+# Windows printer queues, the printers Wine makes of the queues of a private cupsd:
+# - ZPL raw: the installed quillon-label.exe prints a label to "zpl:queue:LabelRaw", and the label
+#   printer behind the queue receives the very bytes the Debian build makes of that label
+#   (tests/zpl/small-label.zpl); a queue that takes no jobs fails the label and nothing comes out.
+# - A named printer through the Windows print system: the label printed to "LabelGdi" (Wine's
+#   PostScript driver behind it) scans back as its barcode.
 source "$(dirname "$0")/lib.sh" "$@"
-[ "$(id -u)" = 0 ] || { echo "windows raw queue: skipped: the private cupsd runs as root"; exit 77; }
+[ "$(id -u)" = 0 ] || { echo "windows queues: skipped: the private cupsd runs as root"; exit 77; }
 install_msi
 
 # The label printer: the bytes of every connection appended to printed.zpl.
@@ -51,4 +53,20 @@ grep -q 'The label printer queue "LabelRaw" did not take the label' "$WORK/label
   fail "the refused label was told as: $(cat "$WORK/label.txt")"
 sleep 1
 cmp -s "$golden" "$WORK/printed.zpl" || fail "a refused label reached the printer"
-echo "windows raw queue: passed"
+
+# The printer behind LabelGdi is the same listener: its job is what follows the ZPL.
+before=$(stat -c %s "$WORK/printed.zpl")
+lpadmin -p LabelGdi -v "socket://127.0.0.1:$(cat "$WORK/port")" -m raw -E 2>/dev/null ||
+  fail "the private cupsd did not take the second queue"
+sed 's#^{ #{ "printer": "LabelGdi", #' "$SOURCE_DIR/tests/zpl/small-label.rpt" >"$DRIVE_C/gdi.rpt"
+(cd "$DRIVE_C" && wine_ "$PROGRAM\\quillon-label.exe" print 'C:\gdi.rpt' --values '2401150001,SANTOS\, ANA,42') \
+  >"$WORK/label.txt" 2>&1 || fail "the label did not print to LabelGdi: $(cat "$WORK/label.txt")"
+for _ in $(seq 1 100); do
+  tail -c +$((before + 1)) "$WORK/printed.zpl" >"$WORK/gdi.ps"
+  tail -n 1 "$WORK/gdi.ps" | grep -q '^%%EOF' && break
+  sleep 0.1
+done
+gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pnggray -r300 -sOutputFile="$WORK/gdi.png" "$WORK/gdi.ps" ||
+  fail "the printer behind LabelGdi received no page: $(head -c 200 "$WORK/gdi.ps")"
+[ "$(zbarimg -q --raw "$WORK/gdi.png" 2>/dev/null)" = 2401150001 ] || fail "the label on LabelGdi does not scan as 2401150001"
+echo "windows queues: passed (ZPL raw, and a named printer through the Windows print system)"
