@@ -11,7 +11,7 @@ packages=(
   python3-tds freetds-bin
   libzint-dev
   cups cups-client printer-driver-cups-pdf
-  xvfb xdotool x11-utils imagemagick zbar-tools poppler-utils sqlite3 time
+  xvfb xdotool x11-utils imagemagick zbar-tools poppler-utils ghostscript sqlite3 time
   fonts-liberation2 fonts-crosextra-carlito fonts-wine fontconfig
   # ZPL label printers: libcups to submit spooler jobs and follow them to their end; the sample
   # drivers (the stock ZPL driver, drv:///sample.drv/zebra.ppd) and the raster filters behind it.
