@@ -27,25 +27,17 @@ trap e2e_cleanup EXIT
 # Wine's complaint about a missing 32-bit part, on every start, is left out.
 wine_() { wine "$@" 2> >(grep -v 'wine32\|multiarch\|dpkg --add\|apt-get install' >&2); }
 start_display
-# A fresh prefix once failed in CI, in a second, beside a test that mounts and installs packages:
-# a second try on a new prefix, and Wine's own words if that fails too.
-make_prefix() { rm -rf "$WINEPREFIX" && timeout 300 wineboot -i >"$WORK/wineboot.log" 2>&1; }
-if ! make_prefix; then
-  wineserver -k 2>/dev/null || true
-  sleep 2
-  make_prefix || { tail -n 20 "$WORK/wineboot.log" >&2; fail "wineboot could not make a prefix"; }
-fi
+# Wine failed once in CI to make a fresh prefix, once here to install the MSI, each in a second:
+# both get a second try, and show Wine's own words when that fails too.
+twice() { "$@" || { wineserver -k 2>/dev/null || true; sleep 2; "$@"; }; }
+make_prefix() { rm -rf "$WINEPREFIX" && timeout 300 wineboot -i >"$WORK/wine.log" 2>&1; }
+twice make_prefix || { tail -n 20 "$WORK/wine.log" >&2; fail "wineboot could not make a prefix"; }
 
 # A silent install (arguments: the installer's properties); the installed template prints into the
 # PDF folder C:\labels.
 install_msi() {
-  # Once in many runs Wine's msiexec failed here: a second try, and its log when that fails too.
-  local msi log
-  msi=$(winepath -w "$MINGW/quillon.msi") log=$(winepath -w "$WORK/msi.log")
-  wine_ msiexec /i "$msi" /qn /l*v "$log" "$@" || {
-    sleep 2
-    wine_ msiexec /i "$msi" /qn /l*v "$log" "$@" || { tail -n 30 "$WORK/msi.log" >&2; fail "the MSI did not install"; }
-  }
+  twice wine_ msiexec /i "$(winepath -w "$MINGW/quillon.msi")" /qn /l*v "$(winepath -w "$WORK/wine.log")" "$@" ||
+    { tail -n 30 "$WORK/wine.log" >&2; fail "the MSI did not install"; }
   point_template pdf:C:/labels "$INSTALLED/LabBarcodeLabel.rpt"
   export PDF_FOLDER=$DRIVE_C/labels
   mkdir -p "$PDF_FOLDER"

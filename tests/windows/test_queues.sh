@@ -31,16 +31,19 @@ CUPSD_PID=$!
 trap 'kill "$PRINTER_PID" "$CUPSD_PID" 2>/dev/null || true; e2e_cleanup' EXIT
 export CUPS_SERVER=$cups/socket
 for _ in $(seq 1 100); do [ -S "$CUPS_SERVER" ] && [ -s "$WORK/port" ] && break; sleep 0.1; done
-lpadmin -p LabelRaw -v "socket://127.0.0.1:$(cat "$WORK/port")" -m raw -E 2>/dev/null ||
-  fail "the private cupsd did not take the raw queue"
+for queue in LabelRaw LabelGdi; do
+  lpadmin -p $queue -v "socket://127.0.0.1:$(cat "$WORK/port")" -m raw -E 2>/dev/null ||
+    fail "the private cupsd did not take the queue $queue"
+done
 
-sed 's#^{ #{ "printer": "zpl:queue:LabelRaw", #' "$SOURCE_DIR/tests/zpl/small-label.rpt" >"$DRIVE_C/raw.rpt"
+# The small label, printed by the installed quillon-label.exe to the printer given.
 print_label() {
-  (cd "$DRIVE_C" && wine_ "$PROGRAM\\quillon-label.exe" print 'C:\raw.rpt' --values '2401150001,SANTOS\, ANA,42') \
-    >"$WORK/label.txt" 2>&1
+  sed "s#^{ #{ \"printer\": \"$1\", #" "$SOURCE_DIR/tests/zpl/small-label.rpt" >"$DRIVE_C/label.rpt"
+  (cd "$DRIVE_C" && wine_ "$PROGRAM\\quillon-label.exe" print 'C:\label.rpt' --values '2401150001,SANTOS\, ANA,42') \
+    >"$WORK/label.txt" 2>&1 || { cat "$WORK/label.txt"; return 1; }
 }
 golden=$SOURCE_DIR/tests/zpl/small-label.zpl
-print_label || fail "the label did not print: $(cat "$WORK/label.txt")"
+print_label zpl:queue:LabelRaw || fail "the label did not print"
 for _ in $(seq 1 100); do
   [ "$(stat -c %s "$WORK/printed.zpl" 2>/dev/null)" = "$(stat -c %s "$golden")" ] && break
   sleep 0.1
@@ -48,7 +51,7 @@ done
 cmp "$golden" "$WORK/printed.zpl" || fail "the printer received other bytes than $golden"
 
 cupsreject LabelRaw
-! print_label || fail "a label counted as printed on a queue that takes no jobs"
+! print_label zpl:queue:LabelRaw >/dev/null || fail "a label counted as printed on a queue that takes no jobs"
 grep -q 'The label printer queue "LabelRaw" did not take the label' "$WORK/label.txt" ||
   fail "the refused label was told as: $(cat "$WORK/label.txt")"
 sleep 1
@@ -56,11 +59,7 @@ cmp -s "$golden" "$WORK/printed.zpl" || fail "a refused label reached the printe
 
 # The printer behind LabelGdi is the same listener: its job is what follows the ZPL.
 before=$(stat -c %s "$WORK/printed.zpl")
-lpadmin -p LabelGdi -v "socket://127.0.0.1:$(cat "$WORK/port")" -m raw -E 2>/dev/null ||
-  fail "the private cupsd did not take the second queue"
-sed 's#^{ #{ "printer": "LabelGdi", #' "$SOURCE_DIR/tests/zpl/small-label.rpt" >"$DRIVE_C/gdi.rpt"
-(cd "$DRIVE_C" && wine_ "$PROGRAM\\quillon-label.exe" print 'C:\gdi.rpt' --values '2401150001,SANTOS\, ANA,42') \
-  >"$WORK/label.txt" 2>&1 || fail "the label did not print to LabelGdi: $(cat "$WORK/label.txt")"
+print_label LabelGdi || fail "the label did not print to LabelGdi"
 for _ in $(seq 1 100); do
   tail -c +$((before + 1)) "$WORK/printed.zpl" >"$WORK/gdi.ps"
   tail -n 1 "$WORK/gdi.ps" | grep -q '^%%EOF' && break
