@@ -55,6 +55,6 @@ crashed=$pid
 wine_ "$WORK/terminate.exe" quillon.exe 0xC0000005 || fail "no station to end"
 wait_kiosk "$crashed" "the kiosk did not start the station again after a crash"
 wine_ "$WORK/terminate.exe" quillon.exe 0 || fail "no station to end"
-sleep 3
+for _ in $(seq 1 75); do pgrep -f quillon-kiosk.cmd >/dev/null || break; sleep 0.2; done
 [ -z "$(kiosk_pid)" ] && ! pgrep -f quillon-kiosk.cmd >/dev/null || fail "the kiosk started the station again after an Exit"
 echo "windows SQL Server road: passed ($(echo "$expected" | wc -l) labels of $refnum printed and recorded; the kiosk started at logon, again after a crash, not after an Exit)"
