@@ -50,7 +50,7 @@ wait_kiosk() { # the pid it must not be
 (cd "$DRIVE_C" && QUILLON_KIOSK_DELAY=1 wine_ cmd /c 'C:\logon.cmd' >/dev/null)
 wait_kiosk "" "the logon entry did not start the station as a kiosk"
 # A crash (ended with an access violation's status) brings it back; an Exit (status 0) does not.
-x86_64-w64-mingw32-gcc -O2 -o "$WORK/terminate.exe" "$SOURCE_DIR/tests/windows/terminate.c"
+x86_64-w64-mingw32-gcc-posix -O2 -o "$WORK/terminate.exe" "$SOURCE_DIR/tests/windows/terminate.c"
 crashed=$pid
 wine_ "$WORK/terminate.exe" quillon.exe 0xC0000005 || fail "no station to end"
 wait_kiosk "$crashed" "the kiosk did not start the station again after a crash"
