@@ -25,6 +25,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -227,9 +228,12 @@ SetupCheck::Finding SetupCheck::printLogFinding(const QString& folder) {
                 QStringLiteral("move the file \"%1\" aside; the station then makes the folder.")
                     .arg(name)};
     if (!info.exists()) {
-        // The station makes a missing folder at its start (one level): fine when it can.
+        // The station makes a missing folder at its start (one level): fine when it can. Tried,
+        // not judged by QFileInfo::isWritable(), which reads no access list on Windows and says
+        // yes to root on any file system mounted writable, /sys included.
         const QFileInfo parent(info.absolutePath());
-        if (parent.isDir() && parent.isWritable())
+        if (parent.isDir() &&
+            QTemporaryDir(parent.filePath() + QStringLiteral("/.quillon-check-XXXXXX")).isValid())
             return {};
         if (machineFolder)
             return {QStringLiteral("The print log folder \"%1\" does not exist.").arg(name),

@@ -85,6 +85,8 @@ out=$(windir="$WORK/fresh\\Windows" "$QUILLON" --check || true)
 grep -q '^FAULT  print log: .*PrintedLabBarcodes' <<<"$out" || fail "$out"
 out=$(windir="$WORK/gone\\Windows" "$QUILLON" --check || true)
 grep -q '^FAULT  print log: .*cannot make it.* Remedy: make the folder' <<<"$out" || fail "$out"
+out=$(windir='/sys/kernel\Windows' "$QUILLON" --check || true) # writable by its mode, for root
+grep -q '^FAULT  print log: .*cannot make it' <<<"$out" || fail "$out"
 printf '[Connection]\nServer=127.0.0.1,1\n' >"$WORK/station/connection.ini"
 out=$(ODBCSYSINI="$WORK/fresh" HOME="$WORK/fresh" "$QUILLON" --check || true)
 grep -q '^FAULT  ODBC driver: .*odbcinst -q -d.* Remedy: .*odbcinst -i -d -f' <<<"$out" || fail "$out"
