@@ -7,16 +7,14 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build/release}
 runs=${2:-5}
-work=$(mktemp -d)
+# The end-to-end tests' display, private folders, template and Print Now helpers.
+source "$root/tests/e2e/lib.sh" "$build/quillon" "$root"
+work=$WORK
+unset QT_QPA_PLATFORM ASAN_OPTIONS LSAN_OPTIONS # set per Debian run; the Windows build takes its own
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-until [ -s "$work/display" ]; do sleep 0.1; done
-export DISPLAY=":$(head -n 1 "$work/display")" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
-  windir="$work\\Windows"
-mkdir -p "$work/config/quillon"
-"$build/labdb/quillon-labdb" demo "$work/lab.db" >/dev/null
+trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
+start_display
+"$LABDB_TOOL" demo "$work/lab.db" >/dev/null
 cp "$work/lab.db" "$work/demo.db" # as made: every request unprinted
 printf '[Connection]\nServer=sqlite:%s\n' "$work/lab.db" >"$work/config/quillon/ORVANT Current User.ini"
 printf '[LabBarcodes]\nvkchkAutoPrintRequests=0\n' >"$work/config/quillon/Wrenfold.ini"
@@ -68,11 +66,9 @@ printnow() { # the station's database, its label folder, its other written folde
     done
     xdotool windowfocus --sync "$win" key alt+r # Refresh
     sleep 3
-    # Print Now's middle: the working area is centred in the frameless window, in twips.
-    eval "$(xdotool getwindowgeometry --shell "$win")"
+    find_print_now
     start=$(date +%s%N)
-    xdotool mousemove --window "$win" $(((WIDTH * 15 / 2 - 12465 / 2 + 9480 + 1845 / 2) / 15)) \
-      $(((HEIGHT * 15 / 2 - 10155 / 2 + 360 + 465 / 2) / 15)) click 1
+    print_now
     # Done when two seconds bring no new label (two minutes at most).
     for _ in $(seq 1 60); do
       sleep 2
@@ -90,11 +86,9 @@ printnow() { # the station's database, its label folder, its other written folde
   done
   echo "$(printf '%s\n' "${runs_ms[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p") $labels"
 }
-cp "$root/src/labels/LabBarcodeLabel.rpt" "$work/LabBarcodeLabel.rpt"
-sed -i -E "s#(\"printer\"[[:space:]]*:[[:space:]]*)\"[^\"]*\"#\1\"pdf:$work/labels\"#" "$work/LabBarcodeLabel.rpt"
+point_template "pdf:$work/labels" "$work/LabBarcodeLabel.rpt"
 cp "$build/quillon" "$work/quillon" # the template beside the executable
-sed -i -E 's#("printer"[[:space:]]*:[[:space:]]*)"[^"]*"#\1"pdf:C:/labels"#' \
-  "$WINEPREFIX/drive_c/Program Files/Quillon/LabBarcodeLabel.rpt"
+point_template pdf:C:/labels "$WINEPREFIX/drive_c/Program Files/Quillon/LabBarcodeLabel.rpt"
 read -r debian n_debian < <(QT_QPA_PLATFORM=xcb printnow "$work/lab.db" "$work/labels" \
   "$work/PrintLog $work/data" "$work/quillon")
 read -r windows n_windows < <(printnow "$WINEPREFIX/drive_c/lab.db" "$WINEPREFIX/drive_c/labels" \

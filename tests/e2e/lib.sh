@@ -177,6 +177,9 @@ start_tds_server() {
 
 labdb() { sqlite3 -batch -noheader "$WORK/lab.db" "$1"; }
 
+# Runs a command every 0.1 s until it succeeds, for at most the seconds given: its success.
+wait_until() { local end=$((SECONDS + $1)); shift; until "$@"; do ((SECONDS < end)) || return 1; sleep 0.1; done; }
+
 # The requests the recent list shows and their labels: sets recent (the query), requests,
 # labels (how many) and expected (their barcodes, sorted).
 recent_requests() {

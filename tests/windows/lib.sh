@@ -50,6 +50,12 @@ make_installed_demo() {
 }
 # A setting in the registry: <file>\<section> <key> <value>.
 set_setting() { wine_ reg add "$SETTINGS\\$1" /v "$2" /d "$3" /f >/dev/null; }
+# Ends the installed station (Wine ends it with status 0).
+stop_station() {
+  wine_ taskkill /f /im quillon.exe >/dev/null 2>&1 || true
+  wait "$STATION_PID" 2>/dev/null || true
+  STATION_PID=""
+}
 # The installed station, its window focused as $win.
 run_station() {
   (cd "$DRIVE_C" && exec wine "$PROGRAM\\quillon.exe") >>"$WORK/station.log" 2>&1 &

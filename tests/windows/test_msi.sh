@@ -31,21 +31,16 @@ mark_spool
 run_and_refresh
 # The first automatic run comes a minute after the start: the station is killed once its first
 # label is out.
-for _ in $(seq 1 1800); do
-  [ "$(count_labels)" -ge 1 ] && break
+out_alive() { # at least $1 labels out, the station running all the while
   kill -0 "$STATION_PID" 2>/dev/null || { cat "$WORK/station.log" >&2; fail "the station ended"; }
-  sleep 0.1
-done
-wine_ taskkill /f /im quillon.exe >/dev/null 2>&1 || true
-wait "$STATION_PID" 2>/dev/null || true
+  [ "$(count_labels)" -ge "$1" ]
+}
+wait_until 180 out_alive 1 || true
+stop_station
 at_kill=$(count_labels)
 [ "$at_kill" -ge 1 ] || fail "no label printed in the first automatic run"
 run_and_refresh
-for _ in $(seq 1 1800); do
-  count=$(count_labels)
-  [ "$count" -ge "$labels" ] && break
-  sleep 0.1
-done
+wait_until 180 out_alive "$labels" || true
 sleep 5
 count=$(count_labels)
 [ "$count" -ge "$labels" ] && [ "$count" -le $((labels + 1)) ] ||
@@ -73,9 +68,7 @@ done
 [ -n "$(find "$DRIVE_C/users" -path '*/AppData/Local/Quillon/quillon.log' -size +0)" ] ||
   fail "no station log under %LOCALAPPDATA%\\Quillon"
 
-wine_ taskkill /f /im quillon.exe >/dev/null 2>&1 || true
-wait "$STATION_PID" 2>/dev/null || true
-STATION_PID=""
+stop_station
 # A newer version replaces this one in place: one entry among the installed programs, every file
 # still there once the older version went (it goes last).
 newer=$(($(sed -nE 's/.*<Product [^>]*Version="([0-9]+)\..*/\1/p' "$MINGW/quillon.wxs") + 1)).0.0

@@ -30,7 +30,7 @@ printf '%s\n' "ServerRoot $cups" "RequestRoot $cups/spool" "CacheDir $cups/cache
 CUPSD_PID=$!
 trap 'kill "$PRINTER_PID" "$CUPSD_PID" 2>/dev/null || true; e2e_cleanup' EXIT
 export CUPS_SERVER=$cups/socket
-for _ in $(seq 1 100); do [ -S "$CUPS_SERVER" ] && [ -s "$WORK/port" ] && break; sleep 0.1; done
+wait_until 10 test -S "$CUPS_SERVER" -a -s "$WORK/port" || true
 for queue in LabelRaw LabelGdi; do
   lpadmin -p $queue -v "socket://127.0.0.1:$(cat "$WORK/port")" -m raw -E 2>/dev/null ||
     fail "the private cupsd did not take the queue $queue"
@@ -44,10 +44,8 @@ print_label() {
 }
 golden=$SOURCE_DIR/tests/zpl/small-label.zpl
 print_label zpl:queue:LabelRaw || fail "the label did not print"
-for _ in $(seq 1 100); do
-  [ "$(stat -c %s "$WORK/printed.zpl" 2>/dev/null)" = "$(stat -c %s "$golden")" ] && break
-  sleep 0.1
-done
+out_as_big() { [ "$(stat -c %s "$WORK/printed.zpl" 2>/dev/null)" = "$(stat -c %s "$golden")" ]; }
+wait_until 10 out_as_big || true
 cmp "$golden" "$WORK/printed.zpl" || fail "the printer received other bytes than $golden"
 
 cupsreject LabelRaw
@@ -60,11 +58,8 @@ cmp -s "$golden" "$WORK/printed.zpl" || fail "a refused label reached the printe
 # The printer behind LabelGdi is the same listener: its job is what follows the ZPL.
 before=$(stat -c %s "$WORK/printed.zpl")
 print_label LabelGdi || fail "the label did not print to LabelGdi"
-for _ in $(seq 1 100); do
-  tail -c +$((before + 1)) "$WORK/printed.zpl" >"$WORK/gdi.ps"
-  tail -n 1 "$WORK/gdi.ps" | grep -q '^%%EOF' && break
-  sleep 0.1
-done
+page_ended() { tail -c +$((before + 1)) "$WORK/printed.zpl" >"$WORK/gdi.ps" && tail -n 1 "$WORK/gdi.ps" | grep -q '^%%EOF'; }
+wait_until 10 page_ended || true
 gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pnggray -r300 -sOutputFile="$WORK/gdi.png" "$WORK/gdi.ps" ||
   fail "the printer behind LabelGdi received no page: $(head -c 200 "$WORK/gdi.ps")"
 [ "$(zbarimg -q --raw "$WORK/gdi.png" 2>/dev/null)" = 2401150001 ] || fail "the label on LabelGdi does not scan as 2401150001"

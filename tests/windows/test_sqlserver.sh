@@ -26,35 +26,28 @@ wait_spooled "$(echo "$expected" | wc -l)"
 expect_scanned "$expected"
 items=$(labdb "SELECT RequestNum, Barcode FROM tbLabMaster WHERE RefNum = '$refnum' ORDER BY 1, 2;")
 recorded() { [ "$(labdb "SELECT RequestNum, Barcode FROM tbLabBarcodeMaster ORDER BY 1, 2;")" = "$items" ]; }
-for _ in $(seq 1 50); do recorded && break; sleep 0.2; done
-recorded || fail "the server's database does not hold one record per printed item"
+wait_until 10 recorded || fail "the server's database does not hold one record per printed item"
 grep -q "batch \"Laboratory..Lab_Barcode_GetRequests '$refnum',3\"" "$WORK/tds.log" ||
   fail "the lookup never reached the server"
 ! grep -q "refused\|error " "$WORK/tds.log" || fail "the server refused: $(grep "refused\|error " "$WORK/tds.log")"
 
 # At logon Windows runs the Run value's command line: here from a script file, as cmd reads it.
-wine_ taskkill /f /im quillon.exe >/dev/null 2>&1 || true
-wait "$STATION_PID" 2>/dev/null || true
-STATION_PID=""
+stop_station
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 wine_ reg query "$run" /v 'Quillon kiosk' | tr -d '\r' | sed -n 's/.*REG_SZ *//p' >"$DRIVE_C/logon.cmd"
 kiosk_pid() { pgrep -f 'quillon.exe --kiosk' || true; }
-wait_kiosk() { # the pid it must not be
-  for _ in $(seq 1 150); do
-    pid=$(kiosk_pid)
-    [ -n "$pid" ] && [ "$pid" != "$1" ] && xdotool search --onlyvisible --name '^ Quillon$' >/dev/null && return
-    sleep 0.2
-  done
-  fail "$2"
+kiosk_up() { # as another process than $1, its window shown
+  pid=$(kiosk_pid)
+  [ -n "$pid" ] && [ "$pid" != "$1" ] && xdotool search --onlyvisible --name '^ Quillon$' >/dev/null
 }
 (cd "$DRIVE_C" && QUILLON_KIOSK_DELAY=1 wine_ cmd /c 'C:\logon.cmd' >/dev/null)
-wait_kiosk "" "the logon entry did not start the station as a kiosk"
+wait_until 30 kiosk_up "" || fail "the logon entry did not start the station as a kiosk"
 # A crash (ended with an access violation's status) brings it back; an Exit (status 0) does not.
 x86_64-w64-mingw32-gcc-posix -O2 -o "$WORK/terminate.exe" "$SOURCE_DIR/tests/windows/terminate.c"
 crashed=$pid
 wine_ "$WORK/terminate.exe" quillon.exe 0xC0000005 || fail "no station to end"
-wait_kiosk "$crashed" "the kiosk did not start the station again after a crash"
+wait_until 30 kiosk_up "$crashed" || fail "the kiosk did not start the station again after a crash"
 wine_ "$WORK/terminate.exe" quillon.exe 0 || fail "no station to end"
-for _ in $(seq 1 75); do pgrep -f quillon-kiosk.cmd >/dev/null || break; sleep 0.2; done
-[ -z "$(kiosk_pid)" ] && ! pgrep -f quillon-kiosk.cmd >/dev/null || fail "the kiosk started the station again after an Exit"
+kiosk_ended() { ! pgrep -f quillon-kiosk.cmd >/dev/null && [ -z "$(kiosk_pid)" ]; }
+wait_until 15 kiosk_ended || fail "the kiosk started the station again after an Exit"
 echo "windows SQL Server road: passed ($(echo "$expected" | wc -l) labels of $refnum printed and recorded; the kiosk started at logon, again after a crash, not after an Exit)"
